@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QApplication>
+#include <QString>
+
+#include <functional>
+
+#include "edition/edition.h"
+
+namespace vintok::app {
+
+// Title of the program's message and error boxes: the program file's name
+// without extension, every letter after the first in lower case.
+QString ProgramTitle();
+
+// The error box text: the message with a full stop appended when its last
+// character's code lies above that of the full stop.
+QString ErrorBoxText(const QString& message);
+
+// The application object. Every event the program handles passes through
+// notify(); an exception that a handler raises and does not handle ends that
+// handler there, is shown in the error box, and the program goes on.
+class VintokApplication : public QApplication {
+ public:
+  using ErrorPresenter = std::function<void(const QString& title, const QString& text)>;
+
+  VintokApplication(int& argc, char** argv);
+
+  bool notify(QObject* receiver, QEvent* event) override;
+
+  // Shows the error box for a message (stop icon, program title).
+  void ShowError(const QString& message);
+
+  // Tests replace the modal box to see what the operator would see.
+  void SetErrorPresenter(ErrorPresenter presenter);
+
+ private:
+  ErrorPresenter presenter_;
+};
+
+// Start-up: port check, main window, event loop. Returns the exit code.
+int RunProgram(int argc, char* argv[], Edition edition);
+
+}  // namespace vintok::app

@@ -1,0 +1,10 @@
+#include "ibutton/driver_session.h"
+
+namespace vintok::ibutton {
+
+DriverSessionData& ProcessDriverSession() {
+  static DriverSessionData session;
+  return session;
+}
+
+}  // namespace vintok::ibutton

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Builds the reader and starts it on the simulated 1-Wire port with a sample
+# fob and the sample event file: scripts/demo.sh [fob file] [--earlier].
+# The program's folder gets a copy of examples/vintok.ini; the run log and
+# export file appear beside it. Replace the fob file while the program runs to
+# lay another fob on the reader.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+fob="examples/fob-worked-example.txt"
+program="build/dev/vintok32"
+for arg in "$@"; do
+  case "$arg" in
+    --earlier) program="build/dev/earlier/vintok32" ;;
+    *) fob="$arg" ;;
+  esac
+done
+cmake --preset dev >/dev/null
+cmake --build --preset dev
+cp -n examples/vintok.ini "$(dirname "$program")/vintok.ini" 2>/dev/null || true
+echo "Fob on the reader: $fob (ONEWIRE_DEFAULT_PORT=sim:$PWD/$fob)"
+ONEWIRE_DEFAULT_PORT="sim:$PWD/$fob" exec "$program"
