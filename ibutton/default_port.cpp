@@ -1,0 +1,33 @@
+#include "ibutton/default_port.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "ibutton/null_port.h"
+#include "ibutton/simulated_port.h"
+
+namespace vintok::ibutton {
+
+std::unique_ptr<OneWireDriver> CreateDefaultDriver() {
+#ifdef _WIN32
+  // The vendor driver library keeps the default port in its own settings;
+  // until it is bound here, the same environment setting as elsewhere applies.
+  const char* setting = std::getenv("ONEWIRE_DEFAULT_PORT");
+  return DriverForSetting(setting ? setting : "");
+#else
+  // The 1-Wire layer's own setting, not the program's: the program asks the
+  // layer for its default port exactly as it asks the vendor driver.
+  const char* setting = std::getenv("ONEWIRE_DEFAULT_PORT");
+  return DriverForSetting(setting ? setting : "");
+#endif
+}
+
+std::unique_ptr<OneWireDriver> DriverForSetting(std::string_view setting) {
+  constexpr std::string_view kSimScheme = "sim:";
+  if (setting.starts_with(kSimScheme) && setting.size() > kSimScheme.size())
+    return std::make_unique<SimulatedPort>(std::string(setting.substr(kSimScheme.size())));
+  // w1: the kernel backend is added with the netlink port
+  return std::make_unique<NullPort>();
+}
+
+}  // namespace vintok::ibutton
