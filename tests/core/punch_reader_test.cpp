@@ -425,5 +425,30 @@ TEST(PunchMemoryReader, CurrentEditionIgnoresTheUtcOffset) {
   EXPECT_EQ(rig.Read(2).table.punch[0], kStart);
 }
 
+TEST(PunchMemoryReader, SampleFobsReadAsTheirCommentsSay) {
+  const std::string examples = std::string(VINTOK_TEST_DATA_DIR) + "/../../examples/";
+  const struct {
+    const char* file;
+    ReadOutcome outcome;
+    int slot;
+    int32_t punch;
+  } cases[] = {
+      {"fob-worked-example.txt", ReadOutcome::Verified, 31, kFinish},
+      {"fob-start-only.txt", ReadOutcome::Verified, 0, kStart},
+      {"fob-flaky.txt", ReadOutcome::Verified, 1, kSlot1},
+      {"fob-unreadable.txt", ReadOutcome::Failed, 3, kSlot3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    SimulatedPort port(examples + c.file);
+    DriverSessionData session;
+    PunchMemoryReader reader(port, session, [](int) {}, Edition::Current, SimulatedPort::kPortNum,
+                             SimulatedPort::kPortType);
+    const FobRead read = reader.Read("12", "12", 0);
+    EXPECT_EQ(read.outcome, c.outcome);
+    EXPECT_EQ(read.table.punch[c.slot], c.punch);
+  }
+}
+
 }  // namespace
 }  // namespace vintok::ibutton
