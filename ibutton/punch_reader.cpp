@@ -24,11 +24,14 @@ constexpr int kEarlierSettlePauseMs = 20;
 }  // namespace
 
 PauseFn RealPause() {
-  return [](int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); };
+  return [](int milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  };
 }
 
-PunchMemoryReader::PunchMemoryReader(OneWireDriver& driver, DriverSessionData& session, PauseFn pause,
-                                     Edition edition, int16_t portNum, int16_t portType)
+PunchMemoryReader::PunchMemoryReader(OneWireDriver& driver, DriverSessionData& session,
+                                     PauseFn pause, Edition edition, int16_t portNum,
+                                     int16_t portType)
     : driver_(driver),
       session_(session),
       pause_(std::move(pause)),
@@ -36,7 +39,9 @@ PunchMemoryReader::PunchMemoryReader(OneWireDriver& driver, DriverSessionData& s
       portNum_(portNum),
       portType_(portType) {}
 
-int16_t PunchMemoryReader::Send(int16_t byte) { return driver_.TMTouchByte(session_.SessionHandle, byte); }
+int16_t PunchMemoryReader::Send(int16_t byte) {
+  return driver_.TMTouchByte(session_.SessionHandle, byte);
+}
 
 void PunchMemoryReader::ResetForTimeRead(uint8_t slot) {
   driver_.TMTouchReset(session_.SessionHandle);
@@ -55,7 +60,8 @@ int32_t PunchMemoryReader::ReadTime() {
   // The results are taken as they come, also a failing exchange's negative
   // one; the register arithmetic wraps at 32 bits, so it is done unsigned.
   uint32_t value = 0;
-  for (int i = 0; i < 4; ++i) value = value * 256u + static_cast<uint32_t>(static_cast<int32_t>(Send(kReadSlot)));
+  for (int i = 0; i < 4; ++i)
+    value = value * 256u + static_cast<uint32_t>(static_cast<int32_t>(Send(kReadSlot)));
   pause_(kBytePauseMs);
   return static_cast<int32_t>(value);
 }
@@ -144,8 +150,9 @@ FobRead PunchMemoryReader::Read(const std::string& fobNumText, const std::string
   driver_.TMRom(session_.SessionHandle, session_.TMStateBuffer.data(), romWords.data());
 
   read.rom = ReadRegistrationNumber();
-  const bool verified = edition_ == Edition::Earlier ? ReadEarlierEdition(read.table, utcOffsetHours)
-                                                     : ReadCurrentEdition(read.table);
+  const bool verified = edition_ == Edition::Earlier
+                            ? ReadEarlierEdition(read.table, utcOffsetHours)
+                            : ReadCurrentEdition(read.table);
 
   // Eight 0xFF bytes: nothing answered on the reader.
   if (read.rom->text != "-1" && verified) {

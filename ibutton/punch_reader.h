@@ -25,10 +25,10 @@ PauseFn RealPause();
 
 // The fob's registration number as the window shows it.
 struct RegistrationNumber {
-  std::array<uint8_t, 8> bytesRead{};     // in the order the fob sent them
-  std::array<std::string, 8> cells;       // SG2 columns 0..7: the first byte read stands in column 7
-  int64_t value = 0;                      // first byte read most significant, read as signed
-  std::string text;                       // ROMNum: value in decimal, "-1" for eight 0xFF bytes
+  std::array<uint8_t, 8> bytesRead{};  // in the order the fob sent them
+  std::array<std::string, 8> cells;    // SG2 columns 0..7: the first byte read stands in column 7
+  int64_t value = 0;                   // first byte read most significant, read as signed
+  std::string text;                    // ROMNum: value in decimal, "-1" for eight 0xFF bytes
 };
 
 // The 32 slots of one read: punch (first pass, after reconciliation) and

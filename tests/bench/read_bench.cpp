@@ -47,8 +47,9 @@ int main(int argc, char* argv[]) {
     const double wallMs = Ms(Clock::now() - begin).count();
     const double workMs = wallMs - sleptMs;
     if (workMs > worstWork) worstWork = workMs;
-    std::printf("%4d %10.3f %10.0f %10.3f %12.3f %10.3f  %s\n", i, wallMs, pausedMs, wallMs - pausedMs,
-                sleptMs - pausedMs, workMs, read.outcome == ReadOutcome::Verified ? "verified" : "not verified");
+    std::printf("%4d %10.3f %10.0f %10.3f %12.3f %10.3f  %s\n", i, wallMs, pausedMs,
+                wallMs - pausedMs, sleptMs - pausedMs, workMs,
+                read.outcome == ReadOutcome::Verified ? "verified" : "not verified");
   }
   std::printf("largest work outside the pauses: %.3f ms\n", worstWork);
   return 0;

@@ -18,7 +18,9 @@ namespace {
 using testing::RecordingDriver;
 using Trace = std::vector<std::string>;
 
-std::string FobPath(const std::string& name) { return std::string(VINTOK_TEST_DATA_DIR) + "/fobs/" + name; }
+std::string FobPath(const std::string& name) {
+  return std::string(VINTOK_TEST_DATA_DIR) + "/fobs/" + name;
+}
 
 // Punch times of the clean fob, as the boxes wrote them (UTC).
 constexpr int32_t kStart = 1340092800;   // 2012-06-19 08:00:00
@@ -33,13 +35,14 @@ struct Rig {
       : port(FobPath(fobFile)),
         driver(port),
         session(std::make_unique<DriverSessionData>()),
-        reader(driver, *session,
-               [this](int ms) {
-                 driver.log.push_back("pause " + std::to_string(ms));
-                 ++pauses;
-                 pauseMs += ms;
-               },
-               edition, SimulatedPort::kPortNum, SimulatedPort::kPortType) {}
+        reader(
+            driver, *session,
+            [this](int ms) {
+              driver.log.push_back("pause " + std::to_string(ms));
+              ++pauses;
+              pauseMs += ms;
+            },
+            edition, SimulatedPort::kPortNum, SimulatedPort::kPortType) {}
 
   FobRead Read(int32_t utcOffset = 0) { return reader.Read("12", "12", utcOffset); }
 
@@ -68,8 +71,9 @@ Trace MemoryCommand(int h, int slot) {
   const std::string hs = std::to_string(h);
   char address[3];
   std::snprintf(address, sizeof address, "%02X", slot * 4);
-  return {"reset " + hs, "touch " + hs + " CC", "pause 2", "touch " + hs + " F0", "pause 2",
-          "touch " + hs + " " + address, "pause 2", "touch " + hs + " 00", "pause 2"};
+  return {"reset " + hs, "touch " + hs + " CC",         "pause 2", "touch " + hs + " F0",
+          "pause 2",     "touch " + hs + " " + address, "pause 2", "touch " + hs + " 00",
+          "pause 2"};
 }
 
 Trace Values(int h, int count) {
@@ -122,7 +126,8 @@ TEST(PunchMemoryReader, CleanFobIsReadVerifiedAndLeavesTheSessionOpen) {
   EXPECT_EQ(rig.driver.Count("end"), 0);
 
   ASSERT_TRUE(read.rom.has_value());
-  EXPECT_EQ(read.rom->bytesRead, (std::array<uint8_t, 8>{0x01, 0xA2, 0xB3, 0xC4, 0xD5, 0xE6, 0xF7, 0x08}));
+  EXPECT_EQ(read.rom->bytesRead,
+            (std::array<uint8_t, 8>{0x01, 0xA2, 0xB3, 0xC4, 0xD5, 0xE6, 0xF7, 0x08}));
   EXPECT_EQ(read.rom->cells, kCleanCells);  // first byte read in column 7
   EXPECT_EQ(read.rom->value, 0x01A2B3C4D5E6F708);
   EXPECT_EQ(read.rom->text, "117854198248699656");
@@ -155,26 +160,54 @@ struct FobCase {
 
 TEST(PunchMemoryReader, FobTable) {
   const FobCase cases[] = {
-      {"agree.txt", ReadOutcome::Verified, {}, "117854198248699656", kCleanCells,
+      {"agree.txt",
+       ReadOutcome::Verified,
+       {},
+       "117854198248699656",
+       kCleanCells,
        {{0, kStart, kStart}, {31, kFinish, kFinish}, {4, -1, -1}}},
       // The third read agrees with the second pass: that value is taken.
-      {"settles-second.txt", ReadOutcome::Verified, {2}, "117854198248699656", kCleanCells,
+      {"settles-second.txt",
+       ReadOutcome::Verified,
+       {2},
+       "117854198248699656",
+       kCleanCells,
        {{2, 2000, 2000}, {31, kFinish, kFinish}}},
       // The third read agrees with the first pass: the first pass stands.
-      {"settles-first.txt", ReadOutcome::Verified, {2}, "117854198248699656", kCleanCells,
+      {"settles-first.txt",
+       ReadOutcome::Verified,
+       {2},
+       "117854198248699656",
+       kCleanCells,
        {{2, 1000, 2000}, {31, kFinish, kFinish}}},
       // Slot 3 never agrees, yet slot 31 is still read again (address 124)
       // and settles; the read fails.
-      {"never-agrees.txt", ReadOutcome::Failed, {3, 31}, "117854198248699656", kCleanCells,
+      {"never-agrees.txt",
+       ReadOutcome::Failed,
+       {3, 31},
+       "117854198248699656",
+       kCleanCells,
        {{3, 1000, 2000}, {31, 2, 2}}},
       // Nothing on the reader: every byte reads FF, both passes agree on -1.
-      {"no-such-fob.txt", ReadOutcome::Failed, {}, "-1", kNoDeviceCells,
+      {"no-such-fob.txt",
+       ReadOutcome::Failed,
+       {},
+       "-1",
+       kNoDeviceCells,
        {{0, -1, -1}, {31, -1, -1}}},
       // Punches in memory do not save a registration number of FF x 8.
-      {"all-ff-rom.txt", ReadOutcome::Failed, {}, "-1", kNoDeviceCells,
+      {"all-ff-rom.txt",
+       ReadOutcome::Failed,
+       {},
+       "-1",
+       kNoDeviceCells,
        {{0, kStart, kStart}, {31, kFinish, kFinish}}},
-      {"negative-rom.txt", ReadOutcome::Verified, {}, "-9223372036854775807",
-       {"01", "00", "00", "00", "00", "00", "00", "80"}, {{0, kStart, kStart}}},
+      {"negative-rom.txt",
+       ReadOutcome::Verified,
+       {},
+       "-9223372036854775807",
+       {"01", "00", "00", "00", "00", "00", "00", "80"},
+       {{0, kStart, kStart}}},
   };
   for (const FobCase& c : cases) {
     SCOPED_TRACE(c.file);
@@ -219,18 +252,9 @@ TEST(PunchMemoryReader, EntryTests) {
     Expect expect;
   } cases[] = {
       {"000", "abc", Refused},  // the fob number is tested before the conversion
-      {"000", "12", Refused},
-      {"12", "0", Refused},
-      {"12", "-0", Refused},
-      {"12", "$0", Refused},
-      {"0", "7", Reads},
-      {"00", "7", Reads},
-      {"12", " 7", Reads},
-      {"12", "$0A", Reads},
-      {"12", "-3", Reads},
-      {"12", "7 ", Throws},
-      {"12", "", Throws},
-      {"12", "abc", Throws},
+      {"000", "12", Refused},  {"12", "0", Refused}, {"12", "-0", Refused}, {"12", "$0", Refused},
+      {"0", "7", Reads},       {"00", "7", Reads},   {"12", " 7", Reads},   {"12", "$0A", Reads},
+      {"12", "-3", Reads},     {"12", "7 ", Throws}, {"12", "", Throws},    {"12", "abc", Throws},
       {" 000", "7", Reads},  // only the exact text "000" refuses
   };
   for (const auto& c : cases) {
@@ -249,7 +273,8 @@ TEST(PunchMemoryReader, EntryTests) {
           rig.reader.Read(c.fob, c.start, 0);
           ADD_FAILURE() << "no conversion error";
         } catch (const std::runtime_error& e) {
-          EXPECT_EQ(std::string(e.what()), std::string("'") + c.start + "' is not a valid integer value");
+          EXPECT_EQ(std::string(e.what()),
+                    std::string("'") + c.start + "' is not a valid integer value");
         }
         EXPECT_TRUE(rig.driver.log.empty());
         break;
@@ -308,7 +333,8 @@ TEST(PunchMemoryReader, NoSessionStopsWithTheFailingHandleStored) {
   RecordingDriver driver(none);
   DriverSessionData session;
   int pauses = 0;
-  PunchMemoryReader reader(driver, session, [&](int) { ++pauses; }, Edition::Current, 0, 0);
+  PunchMemoryReader reader(
+      driver, session, [&](int) { ++pauses; }, Edition::Current, 0, 0);
   EXPECT_EQ(reader.Read("12", "12", 0).outcome, ReadOutcome::NoSession);
   EXPECT_EQ(driver.log, Trace{"start 0 0"});
   EXPECT_EQ(pauses, 0);
@@ -346,7 +372,8 @@ TEST(PunchMemoryReader, ReadTimeTakesFailingExchangesAsTheyComeAndWraps) {
     int next = 0;
     rig.driver.onTouch = [&](int16_t, int16_t) { return c.results[next++ % 4]; };
     EXPECT_EQ(rig.reader.ReadTime(), c.value);
-    EXPECT_EQ(rig.driver.log, (Trace{"touch 0 FF", "touch 0 FF", "touch 0 FF", "touch 0 FF", "pause 2"}));
+    EXPECT_EQ(rig.driver.log,
+              (Trace{"touch 0 FF", "touch 0 FF", "touch 0 FF", "touch 0 FF", "pause 2"}));
   }
 }
 
@@ -355,7 +382,9 @@ TEST(PunchMemoryReader, FailingExchangeInOnePassIsSettledByTheRepeatedRead) {
   // pass: 0x33, 8 registration bytes, 4 command and address bytes, 4 x slot 0.
   Rig rig("agree.txt");
   int exchange = 0;
-  rig.driver.onTouch = [&](int16_t, int16_t result) { return exchange++ == 17 ? int16_t{-1} : result; };
+  rig.driver.onTouch = [&](int16_t, int16_t result) {
+    return exchange++ == 17 ? int16_t{-1} : result;
+  };
   const FobRead read = rig.Read();
   EXPECT_EQ(read.outcome, ReadOutcome::Verified);
   EXPECT_EQ(read.table.punch[1], kSlot1);
@@ -442,8 +471,9 @@ TEST(PunchMemoryReader, SampleFobsReadAsTheirCommentsSay) {
     SCOPED_TRACE(c.file);
     SimulatedPort port(examples + c.file);
     DriverSessionData session;
-    PunchMemoryReader reader(port, session, [](int) {}, Edition::Current, SimulatedPort::kPortNum,
-                             SimulatedPort::kPortType);
+    PunchMemoryReader reader(
+        port, session, [](int) {}, Edition::Current, SimulatedPort::kPortNum,
+        SimulatedPort::kPortType);
     const FobRead read = reader.Read("12", "12", 0);
     EXPECT_EQ(read.outcome, c.outcome);
     EXPECT_EQ(read.table.punch[c.slot], c.punch);

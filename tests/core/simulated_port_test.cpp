@@ -61,9 +61,13 @@ TEST(SimulatedPort, OnlyTheLatestOpenSessionIsServed) {
   fob.Write("rom = 01 02 03 04 05 06 07 08\n");
   SimulatedPort port(fob.path());
 
-  EXPECT_EQ(port.TMExtendedStartSession(SimulatedPort::kPortNum + 1, SimulatedPort::kPortType, nullptr), 0);
-  const int32_t first = port.TMExtendedStartSession(SimulatedPort::kPortNum, SimulatedPort::kPortType, nullptr);
-  const int32_t second = port.TMExtendedStartSession(SimulatedPort::kPortNum, SimulatedPort::kPortType, nullptr);
+  EXPECT_EQ(
+      port.TMExtendedStartSession(SimulatedPort::kPortNum + 1, SimulatedPort::kPortType, nullptr),
+      0);
+  const int32_t first =
+      port.TMExtendedStartSession(SimulatedPort::kPortNum, SimulatedPort::kPortType, nullptr);
+  const int32_t second =
+      port.TMExtendedStartSession(SimulatedPort::kPortNum, SimulatedPort::kPortType, nullptr);
   EXPECT_EQ(first, 1);
   EXPECT_EQ(second, 2);
 
@@ -89,12 +93,15 @@ TEST(SimulatedPort, OnlyTheLatestOpenSessionIsServed) {
 TEST(SimulatedPort, EverySessionLooksAtTheFileAgain) {
   FobFile fob("swap");
   SimulatedPort port(fob.path());
-  auto start = [&] { return port.TMExtendedStartSession(SimulatedPort::kPortNum, SimulatedPort::kPortType, nullptr); };
+  auto start = [&] {
+    return port.TMExtendedStartSession(SimulatedPort::kPortNum, SimulatedPort::kPortType, nullptr);
+  };
 
   // No file: no presence pulse, the line stays high.
   int32_t h = start();
   EXPECT_GT(h, 0);
-  EXPECT_EQ(ReadRom(port, h), (std::vector<int16_t>{0, 0x33, 255, 255, 255, 255, 255, 255, 255, 255}));
+  EXPECT_EQ(ReadRom(port, h),
+            (std::vector<int16_t>{0, 0x33, 255, 255, 255, 255, 255, 255, 255, 255}));
 
   fob.Write("rom = 01 02 03 04 05 06 07 08\n");
   EXPECT_EQ(ReadRom(port, h)[0], 0);  // the open session keeps what it found
@@ -103,7 +110,8 @@ TEST(SimulatedPort, EverySessionLooksAtTheFileAgain) {
 
   fob.Write("rom = A1 A2 A3 A4 A5 A6 A7 A8\n");
   h = start();
-  EXPECT_EQ(ReadRom(port, h), (std::vector<int16_t>{1, 0x33, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6, 0xA7, 0xA8}));
+  EXPECT_EQ(ReadRom(port, h),
+            (std::vector<int16_t>{1, 0x33, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6, 0xA7, 0xA8}));
 
   // A malformed file is nothing on the reader, and says why on stderr.
   fob.Write("rom = A1 A2 A3 A4 A5 A6 A7 A8\nslot 3 = soon\n");
@@ -166,7 +174,8 @@ void SetPortSetting(const char* value) {
 
 TEST(DefaultPort, ReadsTheOneWireLayersEnvironmentSetting) {
   const char* saved = std::getenv("ONEWIRE_DEFAULT_PORT");
-  const std::optional<std::string> restore = saved ? std::optional<std::string>(saved) : std::nullopt;
+  const std::optional<std::string> restore =
+      saved ? std::optional<std::string>(saved) : std::nullopt;
 
   SetPortSetting("sim:/tmp/on-the-reader.txt");
   EXPECT_EQ(SimulatedPath(CreateDefaultDriver().get()), "/tmp/on-the-reader.txt");
