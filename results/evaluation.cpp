@@ -129,8 +129,9 @@ Evaluation EvaluatePunches(const std::array<int32_t, kSlotCount>& punches,
   // against the time limit, counted at 120 seconds per unit, and the finish
   // becomes the last entry of the order (a 33rd one when all 32 slots hold
   // valid punches).
-  const bool finishInOrder = e.PunchCount > 0 &&
-                             e.SlotOrder[static_cast<size_t>(e.PunchCount - 1)] == config.FinishControl;
+  const bool finishInOrder =
+      e.PunchCount > 0 &&
+      e.SlotOrder[static_cast<size_t>(e.PunchCount - 1)] == config.FinishControl;
   if (!finishInOrder) {
     e.ErrorText += FinishErrorLine(edition);
     ++e.PunchCount;

@@ -19,7 +19,8 @@ namespace fs = std::filesystem;
 using testing::ReadFileBytes;
 
 const std::string kHeader = "@SAVE\r\n@BEGIN-KOR\r\n";
-const std::string kBlock = "# -- Start No.12 Fob No:12 --\r\n127 12 10:00:00'00 19.06.12 0; #start\r\n";
+const std::string kBlock =
+    "# -- Start No.12 Fob No:12 --\r\n127 12 10:00:00'00 19.06.12 0; #start\r\n";
 
 // The real disk with faults injected: a write lets only the first
 // `writeLimit` bytes through and then reports a full disk; open, sync and
@@ -87,9 +88,7 @@ class AppendBlockTest : public ::testing::Test {
       fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
     fs::remove_all(dir_, ignored);
   }
-  void WriteFile(const std::string& bytes) {
-    std::ofstream(path_, std::ios::binary) << bytes;
-  }
+  void WriteFile(const std::string& bytes) { std::ofstream(path_, std::ios::binary) << bytes; }
   std::string Contents() const { return ReadFileBytes(path_); }
   bool Exists() const { return fs::exists(path_); }
 
@@ -174,8 +173,7 @@ TEST_F(AppendBlockTest, RefusedOpenChangesNothing) {
 TEST_F(AppendBlockTest, ReadOnlyFileGivesTheSystemsReason) {
   WriteFile("kept\r\n");
   fs::permissions(path_, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  if (std::ofstream(path_, std::ios::app))
-    GTEST_SKIP() << "this user may write to read-only files";
+  if (std::ofstream(path_, std::ios::app)) GTEST_SKIP() << "this user may write to read-only files";
   DiskFileSystem disk;
   EXPECT_EQ(Append(disk), "Unable to write to " + path_ + ": Permission denied");
   EXPECT_EQ(Contents(), "kept\r\n");
@@ -188,7 +186,8 @@ TEST_F(AppendBlockTest, UnwritablePathsGiveTheSystemsReason) {
     AppendBlock(disk, missing, kHeader, kBlock);
     ADD_FAILURE();
   } catch (const std::runtime_error& e) {
-    EXPECT_EQ(std::string(e.what()), "Unable to write to " + missing + ": No such file or directory");
+    EXPECT_EQ(std::string(e.what()),
+              "Unable to write to " + missing + ": No such file or directory");
   }
   EXPECT_FALSE(fs::exists(missing));
 

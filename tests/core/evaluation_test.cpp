@@ -101,7 +101,7 @@ TEST(EvaluatePunches, StartTimeOverride) {
       {"10", "05", false, Edition::Current, At(10, 0, 0), false},  // switch off: ignored
       {"ab", "15", true, Edition::Current, At(0, 15, 0), true},    // not a number is 0
       {"", "", true, Edition::Current, At(10, 0, 0), false},
-      {"-5", "3", true, Edition::Current, At(10, 0, 0), false},  // sum not above 0
+      {"-5", "3", true, Edition::Current, At(10, 0, 0), false},    // sum not above 0
       {"10", "05", false, Edition::Earlier, At(10, 5, 0), false},  // no switch there
       {"00", "00", false, Edition::Earlier, At(10, 0, 0), false},
   };
@@ -309,7 +309,7 @@ TEST(EvaluatePunches, SlotValuesAtThe32BitLimitsWrap) {
   slots[31] = 0;
   c.UtcOffset = 1;
   Evaluation e = EvaluatePunches(slots, c, kNoOverride, Edition::Current);
-  EXPECT_EQ(e.PunchTable[1], kMin + 3599);   // wrapped past the top
+  EXPECT_EQ(e.PunchTable[1], kMin + 3599);  // wrapped past the top
   EXPECT_EQ(e.grid[1][1], "13/12/1901 21:45:51");
   EXPECT_EQ(e.grid[2][1], "13/12/1901 21:45:52");
   EXPECT_EQ(e.PunchTable[3], kMin + 3499);
@@ -334,7 +334,8 @@ TEST(EvaluatePunches, SlotValuesAtThe32BitLimitsWrap) {
   const auto shifted = static_cast<int32_t>(3600000000u - 1u);
   EXPECT_EQ(e.StartTime, shifted);
   EXPECT_EQ(e.RunTime, static_cast<int32_t>(0x7FFFFFFFu * 120u));
-  EXPECT_EQ(e.FinishTime, static_cast<int32_t>(static_cast<uint32_t>(shifted) + 0x7FFFFFFFu * 120u));
+  EXPECT_EQ(e.FinishTime,
+            static_cast<int32_t>(static_cast<uint32_t>(shifted) + 0x7FFFFFFFu * 120u));
   EXPECT_EQ(e.grid[0][1], " (NO PUNCH)");
 }
 

@@ -1,11 +1,10 @@
-#include "results/export_file.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <limits>
 #include <string>
 
+#include "results/export_file.h"
 #include "tests/core/worked_example.h"
 
 namespace vintok::results {

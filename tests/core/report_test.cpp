@@ -41,7 +41,7 @@ TEST(FormatMinSec, EveryRowOfTheTable) {
       {-1, "  0:-1"},
       {-60, " -1:00"},
       {-600, "-10:00"},
-      {-6000, "100:00"},  // only the last three characters of "-100"
+      {-6000, "100:00"},                                // only the last three characters of "-100"
       {std::numeric_limits<int32_t>::max(), "394:07"},  // 35791394 min 7 s
       {std::numeric_limits<int32_t>::min(), "394:-8"},  // -35791394 min -8 s
   };
@@ -99,9 +99,14 @@ TEST(Report, ErrorsAndTheFallbackFinish) {
   // No valid punch: both errors, PunchCount 1, the start line only.
   const Lines none = Report(EmptyFob(), WorkedConfig());
   const Lines expected = {
-      "iButton fob No. 12",  "Foxes Found - -1",       "Run Time - 240:00",
-      "Fox   Split    Cumulative", "S (31)   ",        "**Start Punch ERROR**",
-      "**Finish Punch ERROR**", "",
+      "iButton fob No. 12",
+      "Foxes Found - -1",
+      "Run Time - 240:00",
+      "Fox   Split    Cumulative",
+      "S (31)   ",
+      "**Start Punch ERROR**",
+      "**Finish Punch ERROR**",
+      "",
   };
   EXPECT_EQ(none, expected);
   EXPECT_EQ(ReportText(none).substr(ReportText(none).size() - 49),
