@@ -169,6 +169,7 @@ void IniFile::WriteString(std::string_view section, std::string_view key,
   constexpr size_t kNone = static_cast<size_t>(-1);
   size_t keyLine = kNone;      // line of the key to replace
   size_t lastInSection = kNone;  // last non-blank line of the section, header included
+  std::string storedKey;         // the key's name as the file spells it
   {
     LineReader lines(bytes);
     std::string_view line;
@@ -187,13 +188,17 @@ void IniFile::WriteString(std::string_view section, std::string_view key,
         if (!IsBlankLine(line)) lastInSection = index;
         if (parsed.kind == LineKind::Key && EqualNoCase(parsed.name, key)) {
           keyLine = index;
+          storedKey = parsed.name;
           sectionDone = true;
         }
       }
     }
   }
 
-  const std::string keyLineText = std::string(key) + "=" + std::string(value);
+  // A replaced key keeps the spelling it has in the file, as with the Windows
+  // writer.
+  const std::string keyLineText =
+      (keyLine == kNone ? std::string(key) : storedKey) + "=" + std::string(value);
   std::string out;
   out.reserve(bytes.size() + keyLineText.size() + section.size() + 8);
   LineReader lines(bytes);
