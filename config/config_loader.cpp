@@ -15,12 +15,9 @@ int32_t Wrap32(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t
 // The date parts go to the date encoder as unsigned 16-bit numbers.
 int Word(int32_t value) { return static_cast<uint16_t>(value); }
 
-struct EditionKeys {
-  const char* controlSection;
-};
-
-EditionKeys KeysOf(Edition edition) {
-  return {edition == Edition::Earlier ? "Controls" : "Control"};
+// The earlier edition keeps start, finish and fox numbers in one section.
+const char* ControlSection(Edition edition) {
+  return edition == Edition::Earlier ? "Controls" : "Control";
 }
 
 void AssignPresets(EventConfig& config) {
@@ -93,12 +90,12 @@ void ReadPrefixes(const IniFile& ini, EventConfig& config) {
 // The file a new installation starts from. "TimeLimt" is the name existing
 // installations carry; it is never read back, so the limit stays at 120.
 void WriteDefaultFile(IniFile& ini, const EventConfig& config, Edition edition) {
-  const EditionKeys keys = KeysOf(edition);
+  const char* controls = ControlSection(edition);
   ini.WriteString("Event", "Name", "ARDF");
   ini.WriteString("Event", "Files", config.FileBase);
   ini.WriteInteger("Event", "TimeLimt", config.TimeLimit);
-  ini.WriteInteger(keys.controlSection, "Start", config.StartControl);
-  ini.WriteInteger(keys.controlSection, "Finish", config.FinishControl);
+  ini.WriteInteger(controls, "Start", config.StartControl);
+  ini.WriteInteger(controls, "Finish", config.FinishControl);
   for (int box = 1; box <= 5; ++box) {
     if (edition == Edition::Earlier)
       ini.WriteInteger("Controls", "Fox" + std::to_string(box), config.FinishControl);
@@ -139,11 +136,12 @@ std::vector<std::string> LoadEventConfig(EventConfig& config, const std::string&
 
   if (files.Exists(ini.Path())) {
     ReadEventAndWindow(ini, config);
-    ReadControls(ini, config, KeysOf(edition).controlSection);
+    ReadControls(ini, config, ControlSection(edition));
     ReadFoxNumbers(ini, config, edition);
     ReadPrefixes(ini, config);
     if (edition == Edition::Current)
-      config.FobOffset = Wrap32(static_cast<int64_t>(ini.ReadInteger("Event", "Start1Fob", 101)) - 1);
+      config.FobOffset =
+          Wrap32(static_cast<int64_t>(ini.ReadInteger("Event", "Start1Fob", 101)) - 1);
   } else {
     WriteDefaultFile(ini, config, edition);
   }

@@ -116,7 +116,8 @@ std::optional<int32_t> ParseIniInteger(std::string_view text) {
     magnitude = magnitude * 10 + static_cast<uint64_t>(c - '0');
     if (magnitude > limit) return std::nullopt;
   }
-  const int64_t value = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
+  const int64_t value =
+      negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
   return static_cast<int32_t>(value);
 }
 
@@ -157,8 +158,7 @@ int32_t IniFile::ReadInteger(std::string_view section, std::string_view key,
   return text ? ParseIniInteger(*text).value_or(fallback) : fallback;
 }
 
-void IniFile::WriteString(std::string_view section, std::string_view key,
-                          std::string_view value) {
+void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
   std::optional<std::string> loaded = files_.Load(path_);
   // Never rewrite a file that is there but could not be read: its contents
   // would be lost.
@@ -167,7 +167,7 @@ void IniFile::WriteString(std::string_view section, std::string_view key,
 
   // First pass: where the section and the key are.
   constexpr size_t kNone = static_cast<size_t>(-1);
-  size_t keyLine = kNone;      // line of the key to replace
+  size_t keyLine = kNone;        // line of the key to replace
   size_t lastInSection = kNone;  // last non-blank line of the section, header included
   std::string storedKey;         // the key's name as the file spells it
   {

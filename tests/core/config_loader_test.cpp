@@ -296,7 +296,8 @@ TEST_F(ConfigLoaderTest, StartOrFinishOutsideTheSlotsStopsTheLoading) {
     const char* controls;
     const char* error;
   } cases[] = {
-      {Edition::Current, "[Control]\r\nStart=40\r\n", "Control Start = 40 is not a slot from 0 to 31"},
+      {Edition::Current, "[Control]\r\nStart=40\r\n",
+       "Control Start = 40 is not a slot from 0 to 31"},
       {Edition::Current, "[Control]\r\nStart=-1\r\nFinish=2\r\n",
        "Control Start = -1 is not a slot from 0 to 31"},
       {Edition::Current, "[Control]\r\nStart=3\r\nFinish=0x20\r\n",
@@ -368,7 +369,9 @@ class FailingStore : public FileStore {
     files_[path] = bytes;
     return true;
   }
-  std::string File(const std::string& path) const { return files_.count(path) ? files_.at(path) : ""; }
+  std::string File(const std::string& path) const {
+    return files_.count(path) ? files_.at(path) : "";
+  }
 
  private:
   int failingSave_;

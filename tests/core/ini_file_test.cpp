@@ -166,8 +166,9 @@ TEST_F(IniFileTest, WritesPlaceKeysInTheirSection) {
   } cases[] = {
       {"new key at the end of its section, before the blank line", "[A]\nx=1\n\n[B]\ny=2\n", "a",
        "z", "3", "[A]\r\nx=1\r\nz=3\r\n\r\n[B]\r\ny=2\r\n"},
-      {"existing key replaced in place, keeping its spelling", "[A]\r\nKey = old \r\nKEY=second\r\n",
-       "a", "key", "new", "[A]\r\nKey=new\r\nKEY=second\r\n"},
+      {"existing key replaced in place, keeping its spelling",
+       "[A]\r\nKey = old \r\nKEY=second\r\n", "a", "key", "new",
+       "[A]\r\nKey=new\r\nKEY=second\r\n"},
       {"new section after a last line without line end", "[A]\nx=1", "B", "y", "2",
        "[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n"},
       {"new section after a blank last line", "[A]\r\nx=1\r\n\r\n", "B", "y", "2",

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 
 namespace vintok::testing {
@@ -20,6 +21,8 @@ class TempDir {
     std::string name = std::string(info->test_suite_name()) + "_" + info->name();
     for (char& c : name)
       if (c == '/') c = '_';
+    // Several builds of the tree may run the same test at once.
+    name += "_" + std::to_string(std::random_device()());
     path_ = std::filesystem::path(::testing::TempDir()) / ("vintok_" + name);
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
