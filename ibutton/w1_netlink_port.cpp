@@ -329,8 +329,8 @@ class W1NetlinkPort::Channel {
         if (errno == ENOBUFS) continue;
         return -1;
       }
-      if (size == 0 && !netlink_ && hungUp_) return -1;  // the other end closed
-      if (message.msg_flags & MSG_TRUNC) continue;         // larger than any w1 reply
+      if (size == 0 && !netlink_ && hungUp_) return -1;                // the other end closed
+      if (message.msg_flags & MSG_TRUNC) continue;                     // larger than any w1 reply
       if (netlink_ && from.nl_pid != options_.kernelPortId) continue;  // not the kernel
       return size;
     }
@@ -429,9 +429,7 @@ bool W1NetlinkPort::SessionUsable(int32_t handle) const {
   return handle > 0 && handle == handle_ && session_ && !broken_;
 }
 
-int16_t W1NetlinkPort::TMSetup(int32_t handle) {
-  return TMTouchReset(handle) >= 0 ? 1 : 0;
-}
+int16_t W1NetlinkPort::TMSetup(int32_t handle) { return TMTouchReset(handle) >= 0 ? 1 : 0; }
 
 int16_t W1NetlinkPort::TMRom(int32_t handle, void*, int16_t*) {
   return SessionUsable(handle) ? 1 : -1;

@@ -101,7 +101,7 @@ class W1NetlinkPort : public OneWireDriver {
   int32_t handle_ = 0;                // handle of the live session, 0 when none
   uint32_t masterId_ = 0;             // master the live session works on
   int32_t lastHandle_ = 0;
-  bool broken_ = false;               // an exchange of the live session was lost
+  bool broken_ = false;  // an exchange of the live session was lost
 };
 
 // The backend for a "w1" or "w1:N" setting; nullptr for any other setting.

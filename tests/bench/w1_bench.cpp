@@ -58,7 +58,8 @@ void Measure(FakeW1Kernel::Transport transport, bool bundle, const FobImage& fob
       for (int i = 0; i < 128; ++i) port->TMTouchByte(handle, 0xFF);
     }
   }
-  const double whole = std::chrono::duration<double, std::milli>(Clock::now() - start).count() / kReads;
+  const double whole =
+      std::chrono::duration<double, std::milli>(Clock::now() - start).count() / kReads;
 
   std::printf("%-10s %-8s %10.1f %10.1f %12.2f %9d\n",
               transport == FakeW1Kernel::Transport::Netlink ? "netlink" : "socketpair",
@@ -68,11 +69,13 @@ void Measure(FakeW1Kernel::Transport transport, bool bundle, const FobImage& fob
 }  // namespace
 
 int main() {
-  const std::optional<FobImage> fob = vintok::ibutton::ParseFobText(
-      "rom = 0C 9A 3E 51 00 00 00 E4\nslot 0 = 1340100000\nslot 31 = 1340104542\n").fob;
+  const std::optional<FobImage> fob =
+      vintok::ibutton::ParseFobText(
+          "rom = 0C 9A 3E 51 00 00 00 E4\nslot 0 = 1340100000\nslot 31 = 1340104542\n")
+          .fob;
   std::printf("w1 netlink backend against the stand-in kernel\n");
-  std::printf("%-10s %-8s %10s %10s %12s %9s\n", "transport", "replies", "read us/B",
-              "touch us/B", "read ms/fob", "failures");
+  std::printf("%-10s %-8s %10s %10s %12s %9s\n", "transport", "replies", "read us/B", "touch us/B",
+              "read ms/fob", "failures");
   if (FakeW1Kernel::NetlinkUsable()) {
     Measure(FakeW1Kernel::Transport::Netlink, false, *fob);
     Measure(FakeW1Kernel::Transport::Netlink, true, *fob);

@@ -302,8 +302,8 @@ void FakeW1Kernel::Handle(const Peer& peer, const std::vector<uint8_t>& d) {
     if (fault == Fault::DropReplies) return;
     std::vector<uint8_t> ids;
     for (uint32_t id : masters_) Put32(ids, id);
-    SendTo(peer, Datagram(seq, {CnMessage(kW1Idx, seq, seq + 1, kListMasters, 0, 0,
-                                          std::nullopt, ids)}));
+    SendTo(peer,
+           Datagram(seq, {CnMessage(kW1Idx, seq, seq + 1, kListMasters, 0, 0, std::nullopt, ids)}));
     return;
   }
 
@@ -313,8 +313,8 @@ void FakeW1Kernel::Handle(const Peer& peer, const std::vector<uint8_t>& d) {
       std::find(masters_.begin(), masters_.end(), request.masterId) != masters_.end();
   if (request.type != kMasterCmd || !known || !request.cmd) {
     const uint8_t status = request.type != kMasterCmd || !request.cmd ? EPROTO : ENODEV;
-    SendTo(peer, Datagram(seq, {CnMessage(kW1Idx, seq, ack, request.type, status,
-                                          request.masterId, std::nullopt, {})}));
+    SendTo(peer, Datagram(seq, {CnMessage(kW1Idx, seq, ack, request.type, status, request.masterId,
+                                          std::nullopt, {})}));
     return;
   }
 
@@ -347,8 +347,9 @@ void FakeW1Kernel::Handle(const Peer& peer, const std::vector<uint8_t>& d) {
   }
 
   if (fault == Fault::ErrorStatus) {
-    SendTo(peer, Datagram(seq, {CnMessage(kW1Idx, seq, ack, kMasterCmd, EIO, request.masterId,
-                                          cmd, {})}));
+    SendTo(
+        peer,
+        Datagram(seq, {CnMessage(kW1Idx, seq, ack, kMasterCmd, EIO, request.masterId, cmd, {})}));
     return;
   }
   if (fault == Fault::Garbage) {
@@ -360,9 +361,8 @@ void FakeW1Kernel::Handle(const Peer& peer, const std::vector<uint8_t>& d) {
   // for the reply changes the result.
   std::vector<uint8_t> wrong(request.data.size(), 0x5A);
   if (fault == Fault::TruncatedNetlink) {
-    std::vector<uint8_t> cut =
-        Datagram(seq, {CnMessage(kW1Idx, seq, seq + 1, kMasterCmd, 0, request.masterId, cmd,
-                                 wrong)});
+    std::vector<uint8_t> cut = Datagram(
+        seq, {CnMessage(kW1Idx, seq, seq + 1, kMasterCmd, 0, request.masterId, cmd, wrong)});
     cut.resize(cut.size() - 1);
     SendTo(peer, cut);
   }
@@ -376,14 +376,15 @@ void FakeW1Kernel::Handle(const Peer& peer, const std::vector<uint8_t>& d) {
   }
   if (fault == Fault::Unrelated) {
     // Another connector user (process events), same sequence number.
-    SendTo(peer, Datagram(seq, {CnMessage(1, seq, seq + 1, kMasterCmd, 0, request.masterId, cmd,
-                                          wrong)}));
+    SendTo(
+        peer,
+        Datagram(seq, {CnMessage(1, seq, seq + 1, kMasterCmd, 0, request.masterId, cmd, wrong)}));
     // A late reply to some other request.
     SendTo(peer, Datagram(seq + 7, {CnMessage(kW1Idx, seq + 7, seq + 8, kMasterCmd, 0,
                                               request.masterId, cmd, wrong)}));
     // The same request number, but for another master.
-    SendTo(peer, Datagram(seq, {CnMessage(kW1Idx, seq, seq + 1, kMasterCmd, 0,
-                                          request.masterId + 1, cmd, wrong)}));
+    SendTo(peer, Datagram(seq, {CnMessage(kW1Idx, seq, seq + 1, kMasterCmd, 0, request.masterId + 1,
+                                          cmd, wrong)}));
     // A new master came up.
     SendTo(peer, Datagram(99, {CnMessage(kW1Idx, 99, 0, kMasterAdd, 0, 2, std::nullopt, {})}));
     // A perfect reply, but from another process's netlink socket.

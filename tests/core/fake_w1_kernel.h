@@ -33,15 +33,15 @@ class FakeW1Kernel {
 
   // What the fake does to the next request it receives.
   enum class Fault {
-    DropReplies,     // carries it out on the bus, sends nothing back
-    ErrorStatus,     // answers with a status reply carrying EIO, no data
-    Garbage,         // first sends a datagram of noise
+    DropReplies,       // carries it out on the bus, sends nothing back
+    ErrorStatus,       // answers with a status reply carrying EIO, no data
+    Garbage,           // first sends a datagram of noise
     TruncatedNetlink,  // first sends a data reply cut short (nlmsg_len past its end)
-    TruncatedW1,     // first sends a data reply whose w1 lengths overrun its cn_msg
-    Unrelated,       // first sends another connector user's message, w1 replies
-                     // with another sequence number or for another master, a
-                     // master-added event and (netlink) a reply from a socket
-                     // that is not the kernel's
+    TruncatedW1,       // first sends a data reply whose w1 lengths overrun its cn_msg
+    Unrelated,         // first sends another connector user's message, w1 replies
+                       // with another sequence number or for another master, a
+                       // master-added event and (netlink) a reply from a socket
+                       // that is not the kernel's
   };
 
   struct Request {

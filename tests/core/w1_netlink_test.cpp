@@ -1,5 +1,3 @@
-#include "ibutton/w1_netlink_port.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,6 +6,7 @@
 #include <vector>
 
 #include "ibutton/fob_file.h"
+#include "ibutton/w1_netlink_port.h"
 #include "tests/core/fake_w1_kernel.h"
 
 namespace vintok::ibutton {
@@ -123,13 +122,13 @@ TEST_P(W1NetlinkTest, WholeReadMatchesTheFobFile) {
 
   // What went over the socket: reads of 0xFF are one-byte reads, the other
   // bytes touches, every request for master 1.
-  std::vector<Request> expected{Request{kListMasters, 0, std::nullopt, {}, Flags()},
-                                MasterCommand(kReset, {}, Flags()),
-                                MasterCommand(kReset, {}, Flags()),
-                                MasterCommand(kTouch, {0x33}, Flags())};
+  std::vector<Request> expected{
+      Request{kListMasters, 0, std::nullopt, {}, Flags()}, MasterCommand(kReset, {}, Flags()),
+      MasterCommand(kReset, {}, Flags()), MasterCommand(kTouch, {0x33}, Flags())};
   for (int i = 0; i < 8; ++i) expected.push_back(MasterCommand(kRead, {0xFF}, Flags()));
   expected.push_back(MasterCommand(kReset, {}, Flags()));
-  for (uint8_t b : {0xCC, 0xF0, 0x00, 0x00}) expected.push_back(MasterCommand(kTouch, {b}, Flags()));
+  for (uint8_t b : {0xCC, 0xF0, 0x00, 0x00})
+    expected.push_back(MasterCommand(kTouch, {b}, Flags()));
   for (int i = 0; i < 128; ++i) expected.push_back(MasterCommand(kRead, {0xFF}, Flags()));
   EXPECT_EQ(kernel_->Requests(), expected);
   EXPECT_EQ(kernel_->MalformedRequests(), 0);
@@ -339,22 +338,14 @@ TEST(W1Setting, NamesTheMaster) {
     bool valid;
     std::optional<uint32_t> master;
   } cases[] = {
-      {"w1", true, std::nullopt},
-      {"w1:1", true, 1u},
-      {"w1:32767", true, 32767u},
-      {"w1:007", true, 7u},
-      {"w1:", false, {}},
-      {"w1:0", false, {}},
-      {"w1:32768", false, {}},
-      {"w1:-1", false, {}},
-      {"w1:+1", false, {}},
-      {"w1: 1", false, {}},
-      {"w1:1 ", false, {}},
-      {"w1:x", false, {}},
-      {"W1", false, {}},
-      {"w1x", false, {}},
-      {"sim:w1", false, {}},
-      {"", false, {}},
+      {"w1", true, std::nullopt}, {"w1:1", true, 1u},
+      {"w1:32767", true, 32767u}, {"w1:007", true, 7u},
+      {"w1:", false, {}},         {"w1:0", false, {}},
+      {"w1:32768", false, {}},    {"w1:-1", false, {}},
+      {"w1:+1", false, {}},       {"w1: 1", false, {}},
+      {"w1:1 ", false, {}},       {"w1:x", false, {}},
+      {"W1", false, {}},          {"w1x", false, {}},
+      {"sim:w1", false, {}},      {"", false, {}},
   };
   for (const Case& c : cases) {
     const std::optional<W1MasterSetting> parsed = ParseW1Setting(c.setting);
