@@ -5,6 +5,9 @@
 
 #include "ibutton/null_port.h"
 #include "ibutton/simulated_port.h"
+#ifdef __linux__
+#include "ibutton/w1_netlink_port.h"
+#endif
 
 namespace vintok::ibutton {
 
@@ -26,7 +29,9 @@ std::unique_ptr<OneWireDriver> DriverForSetting(std::string_view setting) {
   constexpr std::string_view kSimScheme = "sim:";
   if (setting.starts_with(kSimScheme) && setting.size() > kSimScheme.size())
     return std::make_unique<SimulatedPort>(std::string(setting.substr(kSimScheme.size())));
-  // w1: the kernel backend is added with the netlink port
+#ifdef __linux__
+  if (auto kernelPort = CreateW1NetlinkPort(setting)) return kernelPort;
+#endif
   return std::make_unique<NullPort>();
 }
 
