@@ -40,10 +40,15 @@ PunchMemoryReader::PunchMemoryReader(OneWireDriver& driver, DriverSessionData& s
       portType_(portType) {}
 
 int16_t PunchMemoryReader::Send(int16_t byte) {
-  return driver_.TMTouchByte(session_.SessionHandle, byte);
+  const int16_t result = driver_.TMTouchByte(session_.SessionHandle, byte);
+  // A line byte is 0..255; anything else is the driver saying the exchange
+  // did not happen (a reader unplugged, a bus master gone).
+  if (result < 0 || result > 0xFF) exchangeFailed_ = true;
+  return result;
 }
 
 void PunchMemoryReader::ResetForTimeRead(uint8_t slot) {
+  exchangeFailed_ = false;
   driver_.TMTouchReset(session_.SessionHandle);
   // The single fob on the reader is addressed without its registration number.
   Send(kSkipRom);
@@ -56,18 +61,26 @@ void PunchMemoryReader::ResetForTimeRead(uint8_t slot) {
   pause_(kBytePauseMs);
 }
 
-int32_t PunchMemoryReader::ReadTime() {
+int32_t PunchMemoryReader::ReadTime() { return ReadSlotValue().value; }
+
+PunchMemoryReader::SlotValue PunchMemoryReader::ReadSlotValue() {
   // The results are taken as they come, also a failing exchange's negative
   // one; the register arithmetic wraps at 32 bits, so it is done unsigned.
+  // A failed command or address byte spoils every value of the memory read;
+  // a failed data byte only the value it belongs to.
+  const bool commandFailed = exchangeFailed_;
   uint32_t value = 0;
   for (int i = 0; i < 4; ++i)
     value = value * 256u + static_cast<uint32_t>(static_cast<int32_t>(Send(kReadSlot)));
   pause_(kBytePauseMs);
-  return static_cast<int32_t>(value);
+  const bool failed = exchangeFailed_;
+  exchangeFailed_ = commandFailed;
+  return {static_cast<int32_t>(value), failed};
 }
 
 RegistrationNumber PunchMemoryReader::ReadRegistrationNumber() {
   RegistrationNumber rom;
+  exchangeFailed_ = false;
   driver_.TMTouchReset(session_.SessionHandle);
   Send(kReadRom);
   pause_(kBytePauseMs);
@@ -83,27 +96,43 @@ RegistrationNumber PunchMemoryReader::ReadRegistrationNumber() {
   }
   rom.value = static_cast<int64_t>(accumulator);
   rom.text = std::to_string(rom.value);
+  romFailed_ = exchangeFailed_;
   return rom;
 }
 
 bool PunchMemoryReader::ReadCurrentEdition(PunchTable& table) {
+  std::array<bool, kSlots> punchFailed{};
+  std::array<bool, kSlots> verifyFailed{};
   ResetForTimeRead(0);
-  for (int i = 0; i < kSlots; ++i) table.punch[i] = ReadTime();
+  for (int i = 0; i < kSlots; ++i) {
+    const SlotValue read = ReadSlotValue();
+    table.punch[i] = read.value;
+    punchFailed[i] = read.exchangeFailed;
+  }
   ResetForTimeRead(0);
-  for (int i = 0; i < kSlots; ++i) table.verify[i] = ReadTime();
+  for (int i = 0; i < kSlots; ++i) {
+    const SlotValue read = ReadSlotValue();
+    table.verify[i] = read.value;
+    verifyFailed[i] = read.exchangeFailed;
+  }
   pause_(kBytePauseMs);
 
   // A slot the two passes disagree on is read once more; a third value that
   // matches either pass settles it. Every slot gets its chance, even after
-  // one has failed, so the operator sees the whole table.
+  // one has failed, so the operator sees the whole table. A value that came
+  // through a failed exchange counts as a disagreement: the driver's error
+  // result can mimic a real byte (-1 next to 0xFF bytes reads as FFFFFFFF),
+  // so it may never settle a slot.
   bool verified = true;
   for (int i = 0; i < kSlots; ++i) {
-    if (table.verify[i] == table.punch[i]) continue;
+    if (table.verify[i] == table.punch[i] && !punchFailed[i] && !verifyFailed[i]) continue;
     ResetForTimeRead(static_cast<uint8_t>(i));
-    const int32_t again = ReadTime();
-    if (again == table.verify[i])
-      table.punch[i] = again;
-    else if (again != table.punch[i])
+    const SlotValue again = ReadSlotValue();
+    if (!again.exchangeFailed && again.value == table.punch[i] && !punchFailed[i])
+      continue;
+    if (!again.exchangeFailed && again.value == table.verify[i] && !verifyFailed[i])
+      table.punch[i] = again.value;
+    else
       verified = false;
   }
   pause_(kSettlePauseMs);
@@ -112,13 +141,18 @@ bool PunchMemoryReader::ReadCurrentEdition(PunchTable& table) {
 
 bool PunchMemoryReader::ReadEarlierEdition(PunchTable& table, int32_t utcOffsetHours) {
   ResetForTimeRead(0);
-  for (int i = 0; i < kSlots; ++i) table.punch[i] = ReadTime();
+  bool verified = true;
+  for (int i = 0; i < kSlots; ++i) {
+    const SlotValue read = ReadSlotValue();
+    table.punch[i] = read.value;
+    if (read.exchangeFailed) verified = false;
+  }
   // Both editions' clocks wrap like a 32-bit register.
   const uint32_t shift = static_cast<uint32_t>(utcOffsetHours) * 3600u;
-  bool verified = true;
   ResetForTimeRead(0);
   for (int i = 0; i < kSlots; ++i) {
-    if (ReadTime() != table.punch[i]) verified = false;
+    const SlotValue check = ReadSlotValue();
+    if (check.exchangeFailed || check.value != table.punch[i]) verified = false;
     table.punch[i] = static_cast<int32_t>(static_cast<uint32_t>(table.punch[i]) + shift);
   }
   pause_(kEarlierSettlePauseMs);
@@ -154,8 +188,9 @@ FobRead PunchMemoryReader::Read(const std::string& fobNumText, const std::string
                             ? ReadEarlierEdition(read.table, utcOffsetHours)
                             : ReadCurrentEdition(read.table);
 
-  // Eight 0xFF bytes: nothing answered on the reader.
-  if (read.rom->text != "-1" && verified) {
+  // Eight 0xFF bytes: nothing answered on the reader. A registration number
+  // read through a failed exchange is not the fob's.
+  if (read.rom->text != "-1" && !romFailed_ && verified) {
     read.outcome = ReadOutcome::Verified;
   } else {
     read.outcome = ReadOutcome::Failed;

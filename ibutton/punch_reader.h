@@ -78,6 +78,11 @@ class PunchMemoryReader {
   int32_t ReadTime();
 
  private:
+  struct SlotValue {
+    int32_t value;
+    bool exchangeFailed;  // an exchange of this memory read reported a failure
+  };
+  SlotValue ReadSlotValue();
   RegistrationNumber ReadRegistrationNumber();
   int16_t Send(int16_t byte);
   bool ReadCurrentEdition(PunchTable& table);
@@ -90,6 +95,8 @@ class PunchMemoryReader {
   int16_t portNum_;
   int16_t portType_;
   bool setupDone_ = false;
+  bool exchangeFailed_ = false;  // since the last reset
+  bool romFailed_ = false;
 };
 
 }  // namespace vintok::ibutton

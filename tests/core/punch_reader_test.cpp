@@ -482,3 +482,62 @@ TEST(PunchMemoryReader, SampleFobsReadAsTheirCommentsSay) {
 
 }  // namespace
 }  // namespace vintok::ibutton
+
+namespace vintok::ibutton {
+namespace {
+
+// A reader that goes away in the middle of a read answers every later
+// exchange with an error. Those results must never pass for punches, even
+// where both passes agree on them.
+TEST(PunchMemoryReader, FailedExchangesNeverPassForData) {
+  const struct {
+    const char* what;
+    int firstFailing;  // exchange number (from 0) from which every touch fails
+    bool romShown;
+  } cases[] = {
+      {"gone before the registration number", 0, true},
+      {"gone in the registration number", 5, true},
+      {"gone in the first pass", 40, true},
+      {"gone in the second pass", 200, true},
+      {"gone during the last exchange of the second pass", 272, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Rig rig("agree.txt");
+    int exchange = 0;
+    rig.driver.onTouch = [&](int16_t, int16_t result) {
+      return exchange++ >= c.firstFailing ? int16_t{-1} : result;
+    };
+    const FobRead read = rig.Read();
+    EXPECT_EQ(read.outcome, ReadOutcome::Failed);
+    EXPECT_EQ(read.rom.has_value(), c.romShown);
+    EXPECT_EQ(rig.driver.log.back(), "end 1");
+  }
+}
+
+// An error result next to 0xFF bytes reads like the empty slot's FFFFFFFF;
+// the repeated read confirms the value before the slot settles.
+TEST(PunchMemoryReader, FailedExchangeThatMimicsAnEmptySlotIsReadAgain) {
+  Rig rig("agree.txt");
+  int exchange = 0;
+  // Exchange 29 is the first byte of slot 4 (empty) in the first pass.
+  rig.driver.onTouch = [&](int16_t, int16_t result) {
+    return exchange++ == 29 ? int16_t{-1} : result;
+  };
+  const FobRead read = rig.Read();
+  EXPECT_EQ(read.outcome, ReadOutcome::Verified);
+  EXPECT_EQ(read.table.punch[4], -1);
+  EXPECT_EQ(rig.driver.log, CurrentRead(1, true, {4}, false));
+}
+
+TEST(PunchMemoryReader, EarlierEditionFailsOnAnyFailedExchange) {
+  Rig rig("agree.txt", Edition::Earlier);
+  int exchange = 0;
+  rig.driver.onTouch = [&](int16_t, int16_t result) {
+    return exchange++ == 21 ? int16_t{-1} : result;
+  };
+  EXPECT_EQ(rig.Read().outcome, ReadOutcome::Failed);
+}
+
+}  // namespace
+}  // namespace vintok::ibutton
