@@ -9,9 +9,12 @@
 
 namespace vintok::app {
 
+struct MainWindowDeps;
+
 // Title of the program's message and error boxes: the program file's name
 // without extension, every letter after the first in lower case.
 QString ProgramTitle();
+QString ProgramTitleFromPath(const QString& programPath);
 
 // The error box text: the message with a full stop appended when its last
 // character's code lies above that of the full stop.
@@ -38,7 +41,21 @@ class VintokApplication : public QApplication {
   ErrorPresenter presenter_;
 };
 
-// Start-up: port check, main window, event loop. Returns the exit code.
+// The error box for code that catches an error itself: through the running
+// VintokApplication (and so its presenter) when there is one.
+void ShowErrorBox(const QString& message);
+
+// The modal information box with an OK button, titled ProgramTitle().
+void ShowMessageBox(const QString& text);
+
+// Start-up after the application object exists: creates the main window,
+// whose port check may end the program before the window is shown, then runs
+// the event loop until the window is closed or "Exit" is pressed. Returns the
+// exit code, 0.
+int RunMainWindow(const MainWindowDeps& deps);
+
+// The whole program: application object, 1-Wire driver, main window, event
+// loop. Returns the exit code.
 int RunProgram(int argc, char* argv[], Edition edition);
 
 }  // namespace vintok::app
