@@ -16,7 +16,7 @@ namespace vintok::app {
 QString ProgramTitleFromPath(const QString& programPath) {
   const QString name = QFileInfo(programPath).completeBaseName();
   if (name.isEmpty()) return name;
-  return name.left(1) + name.mid(1).toLower();
+  return name.left(1).toUpper() + name.mid(1).toLower();
 }
 
 QString ProgramTitle() { return ProgramTitleFromPath(QCoreApplication::applicationFilePath()); }
@@ -50,7 +50,7 @@ void VintokApplication::ShowError(const QString& message) {
 }
 
 void VintokApplication::SetErrorPresenter(ErrorPresenter presenter) {
-  presenter_ = std::move(presenter);
+  presenter_ = presenter ? std::move(presenter) : ErrorPresenter(ShowModalErrorBox);
 }
 
 void ShowErrorBox(const QString& message) {

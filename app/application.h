@@ -12,7 +12,8 @@ namespace vintok::app {
 struct MainWindowDeps;
 
 // Title of the program's message and error boxes: the program file's name
-// without extension, every letter after the first in lower case.
+// without extension, its first letter in upper case and every letter after
+// it in lower case ("vintok32" -> "Vintok32").
 QString ProgramTitle();
 QString ProgramTitleFromPath(const QString& programPath);
 
@@ -34,7 +35,8 @@ class VintokApplication : public QApplication {
   // Shows the error box for a message (stop icon, program title).
   void ShowError(const QString& message);
 
-  // Tests replace the modal box to see what the operator would see.
+  // Tests replace the modal box to see what the operator would see; an empty
+  // presenter brings the modal box back.
   void SetErrorPresenter(ErrorPresenter presenter);
 
  private:

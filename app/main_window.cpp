@@ -329,15 +329,11 @@ QString WithLineFeeds(QString text) { return text.replace(QStringLiteral("\r\n")
 void MainWindow::SetReportText(const QString& text) { Memo1->setPlainText(WithLineFeeds(text)); }
 
 void MainWindow::AppendReportLine(const QString& line) {
-  // As a line is added to a text that ends in a line break: the line and
-  // its own break go at the end; otherwise a break goes first.
+  // Exactly one more line: the text always ends in a line break afterwards,
+  // as the report area's text does after each line the program adds.
   const QString text = Memo1->toPlainText();
-  QString addition = WithLineFeeds(line);
-  if (text.isEmpty() || text.endsWith(u'\n')) {
-    addition += u'\n';
-  } else {
-    addition.prepend(u'\n');
-  }
+  QString addition = WithLineFeeds(line) + u'\n';
+  if (!text.isEmpty() && !text.endsWith(u'\n')) addition.prepend(u'\n');
   QTextCursor cursor(Memo1->document());
   cursor.movePosition(QTextCursor::End);
   cursor.insertText(addition);
