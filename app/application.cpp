@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QTimeZone>
-
 #include <exception>
 #include <memory>
 

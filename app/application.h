@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QString>
-
 #include <functional>
 
 #include "edition/edition.h"

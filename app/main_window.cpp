@@ -12,7 +12,6 @@
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QTextCursor>
-
 #include <stdexcept>
 
 #include "app/application.h"
@@ -42,15 +41,29 @@ struct Layout {
 
 Layout LayoutFor(Edition edition) {
   if (edition == Edition::Earlier) {
-    return {QRect(610, 158, 654, 491), QRect(228, 424, 25, 24), QRect(259, 424, 25, 24),
-            QRect(376, 424, 49, 24),   QRect(8, 401, 70, 40),   QRect(320, 424, 25, 24),
-            QRect(96, 424, 126, 16),   QRect(232, 408, 56, 16), QRect(312, 408, 56, 16),
-            QRect(376, 408, 50, 16),   "HH   MM"};
+    return {QRect(610, 158, 654, 491),
+            QRect(228, 424, 25, 24),
+            QRect(259, 424, 25, 24),
+            QRect(376, 424, 49, 24),
+            QRect(8, 401, 70, 40),
+            QRect(320, 424, 25, 24),
+            QRect(96, 424, 126, 16),
+            QRect(232, 408, 56, 16),
+            QRect(312, 408, 56, 16),
+            QRect(376, 408, 50, 16),
+            "HH   MM"};
   }
-  return {QRect(755, 280, 654, 515), QRect(220, 424, 25, 24), QRect(251, 424, 25, 24),
-          QRect(384, 424, 49, 24),   QRect(8, 417, 70, 40),   QRect(328, 424, 41, 24),
-          QRect(88, 408, 126, 16),   QRect(224, 448, 52, 16), QRect(320, 408, 56, 16),
-          QRect(384, 408, 50, 16),   "HH  MM"};
+  return {QRect(755, 280, 654, 515),
+          QRect(220, 424, 25, 24),
+          QRect(251, 424, 25, 24),
+          QRect(384, 424, 49, 24),
+          QRect(8, 417, 70, 40),
+          QRect(328, 424, 41, 24),
+          QRect(88, 408, 126, 16),
+          QRect(224, 448, 52, 16),
+          QRect(320, 408, 56, 16),
+          QRect(384, 408, 50, 16),
+          "HH  MM"};
 }
 
 QTableWidget* CreateGrid(QWidget* parent, const char* name, int columns, int rows) {
@@ -190,14 +203,29 @@ void MainWindow::CreateControls() {
   CreateLabel(this, "Label6", layout.label6, QStringLiteral("Start No."));
   CreateLabel(this, "Label3", layout.label3, QStringLiteral("Fob No."));
 
-  connect(Button1, &QPushButton::clicked, this, &MainWindow::Button1Click);
-  connect(Button2, &QPushButton::clicked, this, &MainWindow::Button2Click);
-  connect(ExitButton, &QPushButton::clicked, this, &MainWindow::ExitButtonClick);
+  const auto bind = [this](auto* source, auto signal, void (MainWindow::*handler)()) {
+    connect(source, signal, this, [this, handler] { RunHandler(handler); });
+  };
+  bind(Button1, &QPushButton::clicked, &MainWindow::Button1Click);
+  bind(Button2, &QPushButton::clicked, &MainWindow::Button2Click);
+  bind(ExitButton, &QPushButton::clicked, &MainWindow::ExitButtonClick);
   if (current) {
-    connect(StartNum, &QLineEdit::textChanged, this, &MainWindow::StartNumChange);
-    connect(SpinButton1, &SpinButton::UpClick, this, &MainWindow::SpinButton1UpClick);
-    connect(SpinButton1, &SpinButton::DownClick, this, &MainWindow::SpinButton1DownClick);
-    connect(CheckBox1, &QCheckBox::toggled, this, &MainWindow::CheckBox1Click);
+    bind(StartNum, &QLineEdit::textChanged, &MainWindow::StartNumChange);
+    bind(SpinButton1, &SpinButton::UpClick, &MainWindow::SpinButton1UpClick);
+    bind(SpinButton1, &SpinButton::DownClick, &MainWindow::SpinButton1DownClick);
+    bind(CheckBox1, &QCheckBox::toggled, &MainWindow::CheckBox1Click);
+  }
+}
+
+void MainWindow::RunHandler(void (MainWindow::*handler)()) {
+  // An error a handler raises ends that handler and is shown in the error
+  // box; the program goes on. It is caught here, before it reaches the Qt
+  // frames that delivered the event: they are built without exception
+  // support and would leak what they hold.
+  try {
+    (this->*handler)();
+  } catch (const std::exception& error) {
+    ShowErrorBox(QString::fromLocal8Bit(error.what()));
   }
 }
 
@@ -234,11 +262,7 @@ bool MainWindow::event(QEvent* event) {
   // focus for a while do not load it again.
   if (event->type() == QEvent::WindowActivate && !activated_) {
     activated_ = true;
-    try {
-      FormActivate();
-    } catch (const std::exception& error) {
-      ShowErrorBox(QString::fromLocal8Bit(error.what()));
-    }
+    RunHandler(&MainWindow::FormActivate);
   }
   return handled;
 }
@@ -316,14 +340,18 @@ void MainWindow::SetSlotCell(int column, int row, const QString& text) {
 
 QString MainWindow::SlotCell(int column, int row) const { return SG1->item(row, column)->text(); }
 
-void MainWindow::SetRomCell(int column, const QString& text) { SG2->item(0, column)->setText(text); }
+void MainWindow::SetRomCell(int column, const QString& text) {
+  SG2->item(0, column)->setText(text);
+}
 
 QString MainWindow::RomCell(int column) const { return SG2->item(0, column)->text(); }
 
 void MainWindow::SetRomNumber(const QString& text) { ROMNum->setText(text); }
 
 namespace {
-QString WithLineFeeds(QString text) { return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+QString WithLineFeeds(QString text) {
+  return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
 }  // namespace
 
 void MainWindow::SetReportText(const QString& text) { Memo1->setPlainText(WithLineFeeds(text)); }

@@ -4,7 +4,6 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
-
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -44,8 +43,8 @@ struct MainWindowDeps {
 
 // The override inputs as the operator left them; the read applies them.
 struct OverrideInputs {
-  QString hourText;    // StartTimeH
-  QString minuteText;  // StartTimeM
+  QString hourText;      // StartTimeH
+  QString minuteText;    // StartTimeM
   bool checked = false;  // CheckBox1; the earlier edition has no check box: false
 };
 
@@ -116,6 +115,7 @@ class MainWindow : public QWidget {
 
  private:
   void CreateControls();
+  void RunHandler(void (MainWindow::*handler)());
   void SetTabOrder();
   void ShowMessage(const QString& text);
 

@@ -5,7 +5,6 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
-
 #include <algorithm>
 #include <stdexcept>
 
@@ -61,7 +60,8 @@ void DrawReport(QPainter& painter, QSize page, const QStringList& lines, const Q
 
 void PrintReport(QPagedPaintDevice& device, const QStringList& lines, const QFont& font) {
   QPainter painter;
-  if (!painter.begin(&device)) throw std::runtime_error("The printer could not start the print job");
+  if (!painter.begin(&device))
+    throw std::runtime_error("The printer could not start the print job");
   DrawReport(painter, QSize(device.width(), device.height()), lines, font,
              [&device] { device.newPage(); });
   painter.end();

@@ -3,7 +3,6 @@
 #include <QFont>
 #include <QSize>
 #include <QStringList>
-
 #include <functional>
 #include <memory>
 #include <vector>

@@ -5,5 +5,7 @@
 
 namespace vintok::ibutton {
 std::unique_ptr<OneWireDriver> CreateDefaultDriver() { return DriverForSetting({}); }
-std::unique_ptr<OneWireDriver> DriverForSetting(std::string_view) { return std::make_unique<NullPort>(); }
+std::unique_ptr<OneWireDriver> DriverForSetting(std::string_view) {
+  return std::make_unique<NullPort>();
+}
 }  // namespace vintok::ibutton

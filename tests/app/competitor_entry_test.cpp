@@ -1,10 +1,10 @@
+#include "app/competitor_entry.h"
+
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QToolButton>
-
 #include <vector>
 
-#include "app/competitor_entry.h"
 #include "test_support.h"
 
 using vintok::Edition;
@@ -46,17 +46,28 @@ class CompetitorEntryTest : public QObject {
     QTest::addColumn<int>("offset");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("fob");
-    QTest::newRow("1 + 100") << 100 << "1" << "101";
-    QTest::newRow("12 + 100") << 100 << "12" << "112";
-    QTest::newRow("empty") << 100 << "" << "100";
-    QTest::newRow("letters") << 100 << "ab" << "100";
-    QTest::newRow("blank") << 100 << " " << "100";
-    QTest::newRow("negative") << 100 << "-5" << "95";
-    QTest::newRow("leading blank") << 100 << " 7" << "107";
-    QTest::newRow("hexadecimal") << 100 << "$0A" << "110";
-    QTest::newRow("trailing blank") << 100 << "7 " << "100";
-    QTest::newRow("offset 0") << 0 << "12" << "12";
-    QTest::newRow("offset 0 letters") << 0 << "x" << "0";
+    QTest::newRow("1 + 100") << 100 << "1"
+                             << "101";
+    QTest::newRow("12 + 100") << 100 << "12"
+                              << "112";
+    QTest::newRow("empty") << 100 << ""
+                           << "100";
+    QTest::newRow("letters") << 100 << "ab"
+                             << "100";
+    QTest::newRow("blank") << 100 << " "
+                           << "100";
+    QTest::newRow("negative") << 100 << "-5"
+                              << "95";
+    QTest::newRow("leading blank") << 100 << " 7"
+                                   << "107";
+    QTest::newRow("hexadecimal") << 100 << "$0A"
+                                 << "110";
+    QTest::newRow("trailing blank") << 100 << "7 "
+                                    << "100";
+    QTest::newRow("offset 0") << 0 << "12"
+                              << "12";
+    QTest::newRow("offset 0 letters") << 0 << "x"
+                                      << "0";
   }
 
   void startNumberProposesTheFobNumber() {
@@ -92,14 +103,22 @@ class CompetitorEntryTest : public QObject {
     QTest::addColumn<int>("openHour");
     QTest::addColumn<QString>("hour");
     QTest::addColumn<QString>("hourWhenChecked");
-    QTest::newRow("00") << 9 << "00" << "09";
-    QTest::newRow("empty") << 9 << "" << "09";
-    QTest::newRow("letters") << 9 << "ab" << "09";
-    QTest::newRow("single 0") << 9 << "0" << "09";
-    QTest::newRow("07 stays") << 9 << "07" << "07";
-    QTest::newRow("30 stays") << 9 << "30" << "30";
-    QTest::newRow("opening hour 0") << 0 << "00" << "00";
-    QTest::newRow("opening hour 13") << 13 << "" << "13";
+    QTest::newRow("00") << 9 << "00"
+                        << "09";
+    QTest::newRow("empty") << 9 << ""
+                           << "09";
+    QTest::newRow("letters") << 9 << "ab"
+                             << "09";
+    QTest::newRow("single 0") << 9 << "0"
+                              << "09";
+    QTest::newRow("07 stays") << 9 << "07"
+                              << "07";
+    QTest::newRow("30 stays") << 9 << "30"
+                              << "30";
+    QTest::newRow("opening hour 0") << 0 << "00"
+                                    << "00";
+    QTest::newRow("opening hour 13") << 13 << ""
+                                     << "13";
   }
 
   void checkBoxSwitchesTheOverride() {
@@ -138,23 +157,53 @@ class CompetitorEntryTest : public QObject {
     QTest::addColumn<int>("openHour");
     QTest::addColumn<QString>("hour");
     QTest::addColumn<QString>("minute");
-    QTest::addColumn<QString>("steps");  // u: later, d: earlier
+    QTest::addColumn<QString>("steps");      // u: later, d: earlier
     QTest::addColumn<QStringList>("times");  // "HH:MM" after each step
-    QTest::newRow("00:00 later") << 9 << "00" << "00" << "u" << QStringList{"09:05"};
-    QTest::newRow("00:00 earlier") << 9 << "00" << "00" << "d" << QStringList{"08:55"};
-    QTest::newRow("23:55 wraps") << 9 << "23" << "55" << "uu" << QStringList{"00:00", "09:05"};
-    QTest::newRow("00:05 wraps") << 9 << "00" << "05" << "dd" << QStringList{"00:00", "08:55"};
-    QTest::newRow("open 0 later") << 0 << "00" << "00" << "u" << QStringList{"00:05"};
-    QTest::newRow("open 0 earlier") << 0 << "00" << "00" << "d" << QStringList{"23:55"};
-    QTest::newRow("09:07 later") << 9 << "09" << "07" << "u" << QStringList{"09:10"};
-    QTest::newRow("09:07 earlier") << 9 << "09" << "07" << "d" << QStringList{"09:00"};
-    QTest::newRow("9 7 later") << 9 << "9" << "7" << "u" << QStringList{"09:10"};
-    QTest::newRow("9 7 earlier") << 9 << "9" << "7" << "d" << QStringList{"09:00"};
-    QTest::newRow("hour 30 later") << 9 << "30" << "00" << "u" << QStringList{"00:00"};
-    QTest::newRow("hour 30 earlier") << 9 << "30" << "00" << "d" << QStringList{"00:00"};
-    QTest::newRow("letters") << 9 << "ab" << "" << "u" << QStringList{"09:05"};
-    QTest::newRow("negative hour") << 9 << "-1" << "00" << "u" << QStringList{"23:55"};
-    QTest::newRow("minutes 99") << 9 << "10" << "99" << "ud" << QStringList{"11:40", "11:35"};
+    QTest::newRow("00:00 later") << 9 << "00"
+                                 << "00"
+                                 << "u" << QStringList{"09:05"};
+    QTest::newRow("00:00 earlier") << 9 << "00"
+                                   << "00"
+                                   << "d" << QStringList{"08:55"};
+    QTest::newRow("23:55 wraps") << 9 << "23"
+                                 << "55"
+                                 << "uu" << QStringList{"00:00", "09:05"};
+    QTest::newRow("00:05 wraps") << 9 << "00"
+                                 << "05"
+                                 << "dd" << QStringList{"00:00", "08:55"};
+    QTest::newRow("open 0 later") << 0 << "00"
+                                  << "00"
+                                  << "u" << QStringList{"00:05"};
+    QTest::newRow("open 0 earlier") << 0 << "00"
+                                    << "00"
+                                    << "d" << QStringList{"23:55"};
+    QTest::newRow("09:07 later") << 9 << "09"
+                                 << "07"
+                                 << "u" << QStringList{"09:10"};
+    QTest::newRow("09:07 earlier") << 9 << "09"
+                                   << "07"
+                                   << "d" << QStringList{"09:00"};
+    QTest::newRow("9 7 later") << 9 << "9"
+                               << "7"
+                               << "u" << QStringList{"09:10"};
+    QTest::newRow("9 7 earlier") << 9 << "9"
+                                 << "7"
+                                 << "d" << QStringList{"09:00"};
+    QTest::newRow("hour 30 later") << 9 << "30"
+                                   << "00"
+                                   << "u" << QStringList{"00:00"};
+    QTest::newRow("hour 30 earlier") << 9 << "30"
+                                     << "00"
+                                     << "d" << QStringList{"00:00"};
+    QTest::newRow("letters") << 9 << "ab"
+                             << ""
+                             << "u" << QStringList{"09:05"};
+    QTest::newRow("negative hour") << 9 << "-1"
+                                   << "00"
+                                   << "u" << QStringList{"23:55"};
+    QTest::newRow("minutes 99") << 9 << "10"
+                                << "99"
+                                << "ud" << QStringList{"11:40", "11:35"};
   }
 
   void spinStepsTheOverrideTime() {

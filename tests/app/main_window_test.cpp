@@ -10,7 +10,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
-
 #include <stdexcept>
 
 #include "test_support.h"
@@ -225,13 +224,13 @@ class MainWindowTest : public QObject {
   void reportLinesFollowTheTextsLineBreaks() {
     Harness h;
     h.window->SetReportText(QStringLiteral("iButton fob No. 12\r\nFoxes Found - 3\r\n\r\n"));
-    QCOMPARE(h.window->ReportLines(),
-             QStringList({"iButton fob No. 12", "Foxes Found - 3", ""}));
+    QCOMPARE(h.window->ReportLines(), QStringList({"iButton fob No. 12", "Foxes Found - 3", ""}));
     h.window->AppendReportLine(QStringLiteral("KESTRIX timing system"));
     QCOMPARE(h.window->ReportLines(),
              QStringList({"iButton fob No. 12", "Foxes Found - 3", "", "KESTRIX timing system"}));
-    QCOMPARE(h.window->ReportText(),
-             QStringLiteral("iButton fob No. 12\r\nFoxes Found - 3\r\n\r\nKESTRIX timing system\r\n"));
+    QCOMPARE(
+        h.window->ReportText(),
+        QStringLiteral("iButton fob No. 12\r\nFoxes Found - 3\r\n\r\nKESTRIX timing system\r\n"));
     h.window->SetReportText(QStringLiteral("READ FAILED, TRY AGAIN"));
     h.window->AppendReportLine(QString());
     h.window->AppendReportLine(QStringLiteral("next"));
@@ -364,14 +363,14 @@ class MainWindowTest : public QObject {
     QTest::addColumn<int>("edition");
     QTest::addColumn<QStringList>("cycle");
     QTest::newRow("current") << int(Edition::Current)
-                             << QStringList{"CheckBox1", "SG1",     "SG2",     "ROMNum",
-                                            "StartTimeH", "StartTimeM", "Memo1", "fobNum",
-                                            "Button1",   "Button2", "ExitButton", "StartNum",
+                             << QStringList{"CheckBox1",  "SG1",        "SG2",        "ROMNum",
+                                            "StartTimeH", "StartTimeM", "Memo1",      "fobNum",
+                                            "Button1",    "Button2",    "ExitButton", "StartNum",
                                             "CheckBox1"};
     QTest::newRow("earlier") << int(Edition::Earlier)
-                             << QStringList{"SG1",    "SG2",     "ROMNum",  "StartTimeH",
-                                            "StartTimeM", "Memo1", "fobNum", "Button1",
-                                            "Button2", "ExitButton", "StartNum", "SG1"};
+                             << QStringList{"SG1",        "SG2",        "ROMNum",   "StartTimeH",
+                                            "StartTimeM", "Memo1",      "fobNum",   "Button1",
+                                            "Button2",    "ExitButton", "StartNum", "SG1"};
   }
 
   void tabOrder() {
@@ -413,16 +412,22 @@ class MainWindowTest : public QObject {
     QTest::addColumn<QString>("error");
     const QString refuse = QStringLiteral("PLEASE ENTER A START & FOB NUMBER");
     const QString reading = QStringLiteral("READING iBUTTON MEMORY");
-    QTest::newRow("fob 000") << "12" << "000" << refuse << "";
-    QTest::newRow("fob 000 before letters") << "ab" << "000" << refuse << "";
-    QTest::newRow("start 0") << "0" << "12" << refuse << "";
-    QTest::newRow("start $0") << "$0" << "12" << refuse << "";
-    QTest::newRow("start letters") << "ab" << "12"
-                                   << reading << "'ab' is not a valid integer value.";
-    QTest::newRow("start empty") << "" << "12" << reading << "'' is not a valid integer value.";
-    QTest::newRow("start 7 blank") << "7 " << "12" << reading
-                                   << "'7 ' is not a valid integer value.";
-    QTest::newRow("fob 00 passes") << "7" << "00" << reading << "";
+    QTest::newRow("fob 000") << "12"
+                             << "000" << refuse << "";
+    QTest::newRow("fob 000 before letters") << "ab"
+                                            << "000" << refuse << "";
+    QTest::newRow("start 0") << "0"
+                             << "12" << refuse << "";
+    QTest::newRow("start $0") << "$0"
+                              << "12" << refuse << "";
+    QTest::newRow("start letters") << "ab"
+                                   << "12" << reading << "'ab' is not a valid integer value.";
+    QTest::newRow("start empty") << ""
+                                 << "12" << reading << "'' is not a valid integer value.";
+    QTest::newRow("start 7 blank") << "7 "
+                                   << "12" << reading << "'7 ' is not a valid integer value.";
+    QTest::newRow("fob 00 passes") << "7"
+                                   << "00" << reading << "";
   }
 
   void readRefusesMissingEntries() {
@@ -452,14 +457,22 @@ class MainWindowTest : public QObject {
     QTest::addColumn<QString>("shown");
     QTest::newRow("letter") << "There is no default printer currently selected"
                             << "There is no default printer currently selected.";
-    QTest::newRow("full stop") << "Done." << "Done.";
-    QTest::newRow("quote") << "'x' is not a valid integer value" << "'x' is not a valid integer value.";
-    QTest::newRow("closing bracket") << "failed (5)" << "failed (5)";
-    QTest::newRow("hyphen") << "a -" << "a -";
-    QTest::newRow("comma") << "a," << "a,";
-    QTest::newRow("slash") << "Unable to write to /tmp/" << "Unable to write to /tmp/.";
-    QTest::newRow("digit") << "code 5" << "code 5.";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("full stop") << "Done."
+                               << "Done.";
+    QTest::newRow("quote") << "'x' is not a valid integer value"
+                           << "'x' is not a valid integer value.";
+    QTest::newRow("closing bracket") << "failed (5)"
+                                     << "failed (5)";
+    QTest::newRow("hyphen") << "a -"
+                            << "a -";
+    QTest::newRow("comma") << "a,"
+                           << "a,";
+    QTest::newRow("slash") << "Unable to write to /tmp/"
+                           << "Unable to write to /tmp/.";
+    QTest::newRow("digit") << "code 5"
+                           << "code 5.";
+    QTest::newRow("empty") << ""
+                           << "";
   }
 
   void errorBoxText() {
@@ -471,10 +484,14 @@ class MainWindowTest : public QObject {
   void programTitle_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("title");
-    QTest::newRow("program") << "/opt/reader/vintok32" << "Vintok32";
-    QTest::newRow("earlier") << "/opt/reader/earlier/vintok32" << "Vintok32";
-    QTest::newRow("windows upper case") << "C:/READER/VINTOK32.EXE" << "Vintok32";
-    QTest::newRow("mixed case") << "/x/ReadER.exe" << "Reader";
+    QTest::newRow("program") << "/opt/reader/vintok32"
+                             << "Vintok32";
+    QTest::newRow("earlier") << "/opt/reader/earlier/vintok32"
+                             << "Vintok32";
+    QTest::newRow("windows upper case") << "C:/READER/VINTOK32.EXE"
+                                        << "Vintok32";
+    QTest::newRow("mixed case") << "/x/ReadER.exe"
+                                << "Reader";
   }
 
   void programTitle() {
@@ -496,19 +513,19 @@ class MainWindowTest : public QObject {
     vintok::test::FixedClock clock;
     QStringList messages;
     bool windowSeen = false;
-    const int code = app::RunMainWindow(app::MainWindowDeps{
-        .edition = Edition::Current,
-        .exeDir = QString(),
-        .driver = driver,
-        .clock = clock,
-        .showMessage =
-            [&](const QString& text) {
-              messages << text;
-              for (QWidget* w : QApplication::topLevelWidgets()) {
-                windowSeen = windowSeen || w->isVisible();
-              }
-            },
-        .openDefaultPrinter = {}});
+    const int code = app::RunMainWindow(
+        app::MainWindowDeps{.edition = Edition::Current,
+                            .exeDir = QString(),
+                            .driver = driver,
+                            .clock = clock,
+                            .showMessage =
+                                [&](const QString& text) {
+                                  messages << text;
+                                  for (QWidget* w : QApplication::topLevelWidgets()) {
+                                    windowSeen = windowSeen || w->isVisible();
+                                  }
+                                },
+                            .openDefaultPrinter = {}});
     QCOMPARE(code, 0);
     QCOMPARE(messages, QStringList({"Please set port first"}));
     QVERIFY(!windowSeen);
@@ -541,13 +558,12 @@ class MainWindowTest : public QObject {
         }
       }
     });
-    const int code = app::RunMainWindow(
-        app::MainWindowDeps{.edition = Edition::Current,
-                            .exeDir = dir.path() + u'/',
-                            .driver = driver,
-                            .clock = clock,
-                            .showMessage = {},
-                            .openDefaultPrinter = {}});
+    const int code = app::RunMainWindow(app::MainWindowDeps{.edition = Edition::Current,
+                                                            .exeDir = dir.path() + u'/',
+                                                            .driver = driver,
+                                                            .clock = clock,
+                                                            .showMessage = {},
+                                                            .openDefaultPrinter = {}});
     QCOMPARE(code, 0);
     QVERIFY(shown);
     QCOMPARE(driver.getVersionCalls, 1);

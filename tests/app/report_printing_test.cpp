@@ -6,7 +6,6 @@
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-
 #include <vector>
 
 #include "app/report_printer.h"

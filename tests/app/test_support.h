@@ -5,7 +5,6 @@
 #include <QPrinter>
 #include <QTest>
 #include <QWidget>
-
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -88,12 +87,14 @@ struct Harness {
   explicit Harness(Edition edition = Edition::Current,
                    std::function<void(app::MainWindow&)> load = {}) {
     window = std::make_unique<TestWindow>(
-        app::MainWindowDeps{.edition = edition, .exeDir = QString(), .driver = driver,
-                            .clock = clock, .showMessage = {},
-                            .openDefaultPrinter =
-                                [this]() -> std::unique_ptr<QPrinter> {
-                                  return printer ? printer() : nullptr;
-                                }},
+        app::MainWindowDeps{.edition = edition,
+                            .exeDir = QString(),
+                            .driver = driver,
+                            .clock = clock,
+                            .showMessage = {},
+                            .openDefaultPrinter = [this]() -> std::unique_ptr<QPrinter> {
+                              return printer ? printer() : nullptr;
+                            }},
         std::move(load));
     created = window->FormCreate();
   }
@@ -147,9 +148,9 @@ struct ErrorBoxes {
 
 // The test program's main: the program's own application object, so that an
 // error raised in a handler reaches the error box as in the program.
-#define VINTOK_APP_TEST_MAIN(TestClass)                \
-  int main(int argc, char* argv[]) {                   \
+#define VINTOK_APP_TEST_MAIN(TestClass)                     \
+  int main(int argc, char* argv[]) {                        \
     vintok::app::VintokApplication application(argc, argv); \
-    TestClass test;                                    \
-    return QTest::qExec(&test, argc, argv);            \
+    TestClass test;                                         \
+    return QTest::qExec(&test, argc, argv);                 \
   }
