@@ -1,19 +1,24 @@
 #include "app/application.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QMessageBox>
-
+#include <QTimeZone>
 #include <exception>
+#include <memory>
 
 #include "app/main_window.h"
+#include "ibutton/default_port.h"
 
 namespace vintok::app {
 
-QString ProgramTitle() {
-  const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+QString ProgramTitleFromPath(const QString& programPath) {
+  const QString name = QFileInfo(programPath).completeBaseName();
   if (name.isEmpty()) return name;
-  return name.left(1) + name.mid(1).toLower();
+  return name.left(1).toUpper() + name.mid(1).toLower();
 }
+
+QString ProgramTitle() { return ProgramTitleFromPath(QCoreApplication::applicationFilePath()); }
 
 QString ErrorBoxText(const QString& message) {
   if (!message.isEmpty() && message.back().unicode() > u'.') return message + u'.';
@@ -44,15 +49,66 @@ void VintokApplication::ShowError(const QString& message) {
 }
 
 void VintokApplication::SetErrorPresenter(ErrorPresenter presenter) {
-  presenter_ = std::move(presenter);
+  presenter_ = presenter ? std::move(presenter) : ErrorPresenter(ShowModalErrorBox);
 }
+
+void ShowErrorBox(const QString& message) {
+  if (auto* application = dynamic_cast<VintokApplication*>(QCoreApplication::instance())) {
+    application->ShowError(message);
+  } else {
+    ShowModalErrorBox(ProgramTitle(), ErrorBoxText(message));
+  }
+}
+
+void ShowMessageBox(const QString& text) {
+  QMessageBox box(QMessageBox::Information, ProgramTitle(), text, QMessageBox::Ok);
+  box.exec();
+}
+
+int RunMainWindow(const MainWindowDeps& deps) {
+  MainWindow window(deps);
+  if (!window.FormCreate()) return 0;
+  window.show();
+  QApplication::exec();
+  return 0;
+}
+
+namespace {
+
+// The machine's clock for the configuration summary.
+class HostClock : public config::Clock {
+ public:
+  double LocalNow() const override {
+    // Days since 1899-12-30, the time of day as the fraction.
+    const QDateTime now = QDateTime::currentDateTime();
+    const qint64 days = QDate(1899, 12, 30).daysTo(now.date());
+    return double(days) + now.time().msecsSinceStartOfDay() / 86400000.0;
+  }
+  config::UtcTimeOfDay UtcNow() const override {
+    const QTime now = QDateTime::currentDateTimeUtc().time();
+    return {now.hour(), now.minute(), now.second()};
+  }
+};
+
+}  // namespace
 
 int RunProgram(int argc, char* argv[], Edition edition) {
   VintokApplication application(argc, argv);
-  MainWindow window(edition, QCoreApplication::applicationDirPath() + u'/');
-  window.show();
-  application.exec();
-  return 0;
+  std::unique_ptr<ibutton::OneWireDriver> driver;
+  try {
+    driver = ibutton::CreateDefaultDriver();
+  } catch (const std::exception& error) {
+    // The Windows binding cannot load the vendor driver library.
+    application.ShowError(QString::fromLocal8Bit(error.what()));
+    return 0;
+  }
+  const HostClock clock;
+  return RunMainWindow(MainWindowDeps{.edition = edition,
+                                      .exeDir = QCoreApplication::applicationDirPath() + u'/',
+                                      .driver = *driver,
+                                      .clock = clock,
+                                      .showMessage = {},
+                                      .openDefaultPrinter = {}});
 }
 
 }  // namespace vintok::app
