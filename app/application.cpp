@@ -1,9 +1,7 @@
 #include "app/application.h"
 
-#include <QDateTime>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QTimeZone>
 #include <exception>
 #include <memory>
 
@@ -15,7 +13,7 @@ namespace vintok::app {
 QString ProgramTitleFromPath(const QString& programPath) {
   const QString name = QFileInfo(programPath).completeBaseName();
   if (name.isEmpty()) return name;
-  return name.left(1).toUpper() + name.mid(1).toLower();
+  return name.left(1) + name.mid(1).toLower();
 }
 
 QString ProgramTitle() { return ProgramTitleFromPath(QCoreApplication::applicationFilePath()); }
@@ -73,24 +71,6 @@ int RunMainWindow(const MainWindowDeps& deps) {
   return 0;
 }
 
-namespace {
-
-// The machine's clock for the configuration summary.
-class HostClock : public config::Clock {
- public:
-  double LocalNow() const override {
-    // Days since 1899-12-30, the time of day as the fraction.
-    const QDateTime now = QDateTime::currentDateTime();
-    const qint64 days = QDate(1899, 12, 30).daysTo(now.date());
-    return double(days) + now.time().msecsSinceStartOfDay() / 86400000.0;
-  }
-  config::UtcTimeOfDay UtcNow() const override {
-    const QTime now = QDateTime::currentDateTimeUtc().time();
-    return {now.hour(), now.minute(), now.second()};
-  }
-};
-
-}  // namespace
 
 int RunProgram(int argc, char* argv[], Edition edition) {
   VintokApplication application(argc, argv);
@@ -102,13 +82,15 @@ int RunProgram(int argc, char* argv[], Edition edition) {
     application.ShowError(QString::fromLocal8Bit(error.what()));
     return 0;
   }
-  const HostClock clock;
+  const config::SystemClock clock;
   return RunMainWindow(MainWindowDeps{.edition = edition,
                                       .exeDir = QCoreApplication::applicationDirPath() + u'/',
                                       .driver = *driver,
                                       .clock = clock,
                                       .showMessage = {},
-                                      .openDefaultPrinter = {}});
+                                      .openDefaultPrinter = {},
+                                      .pause = {},
+                                      .files = nullptr});
 }
 
 }  // namespace vintok::app

@@ -18,7 +18,11 @@
 #include "app/competitor_entry.h"
 #include "app/controls.h"
 #include "app/report_printer.h"
+#include "config/config_loader.h"
 #include "config/int_text.h"
+#include "ibutton/driver_session.h"
+#include "results/disk_file_system.h"
+#include "results/read_handler.h"
 
 namespace vintok::app {
 
@@ -114,7 +118,9 @@ void CreateLabel(QWidget* parent, const char* name, const QRect& place, const QS
 }  // namespace
 
 MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent)
-    : QWidget(parent), deps_(std::move(deps)) {
+    : QWidget(parent),
+      deps_(std::move(deps)),
+      disk_(std::make_unique<results::DiskFileSystem>()) {
   setObjectName(QStringLiteral("MirBaskMain"));
   setWindowTitle(QStringLiteral("KESTRIX"));
   setFont(SystemFont(13, false));
@@ -245,7 +251,7 @@ void MainWindow::ShowMessage(const QString& text) {
 }
 
 bool MainWindow::FormCreate() {
-  SetupDone = false;
+  reader_.reset();  // a new reader has not set up the port yet
   if (deps_.driver.TMReadDefaultPort(&PortNum, &PortType) < 1) {
     ShowMessage(QStringLiteral("Please set port first"));
     return false;
@@ -277,7 +283,9 @@ void MainWindow::FormActivate() {
 }
 
 void MainWindow::LoadConfiguration() {
-  // Filled in with the event file's loading and its summary lines.
+  const std::vector<std::string> summary = config::LoadEventConfig(
+      config_, deps_.exeDir.toLocal8Bit().toStdString(), deps_.clock, deps_.edition);
+  for (const std::string& line : summary) AppendReportLine(QString::fromLocal8Bit(line));
 }
 
 void MainWindow::Button1Click() { TouchMemoryList(); }
@@ -320,18 +328,70 @@ void MainWindow::StartTimeEdit(bool later) {
   StartTimeH->setText(next.hour);
 }
 
-void MainWindow::TouchMemoryList() {
-  SetReportText(QStringLiteral("READING iBUTTON MEMORY"));
-  RepaintReport();
-  // The fob number is tested first, so letters in StartNum with no fob number
-  // entered give the refusal and not the conversion error.
-  if (fobNum->text() == QStringLiteral("000") ||
-      config::StrToInt(StartNum->text().toLocal8Bit().toStdString()) == 0) {
-    SetReportText(QStringLiteral("PLEASE ENTER A START & FOB NUMBER"));
-    FocusStartNum();
-    return;
+namespace {
+
+std::string Local8Bit(const QString& text) { return text.toLocal8Bit().toStdString(); }
+QString FromLocal8Bit(const std::string& text) { return QString::fromLocal8Bit(text); }
+
+// The window's controls as the read handler sees them.
+class WindowReadView : public results::ReadView {
+ public:
+  explicit WindowReadView(MainWindow& window) : window_(window) {}
+
+  std::string FobNumText() const override { return Local8Bit(window_.FobNumText()); }
+  std::string StartNumText() const override { return Local8Bit(window_.StartNumText()); }
+  results::OverrideInput Override() const override {
+    const OverrideInputs inputs = window_.Override();
+    return {Local8Bit(inputs.hourText), Local8Bit(inputs.minuteText), inputs.checked};
   }
-  // The fob is read from here on.
+  void SetReportText(const std::string& text) override {
+    window_.SetReportText(FromLocal8Bit(text));
+    window_.RepaintReport();
+  }
+  void AddReportLine(const std::string& line) override {
+    window_.AppendReportLine(FromLocal8Bit(line));
+  }
+  void ShowRegistrationNumber(const ibutton::RegistrationNumber& rom) override {
+    for (int column = 0; column < 8; ++column)
+      window_.SetRomCell(column, FromLocal8Bit(rom.cells[column]));
+    window_.SetRomNumber(FromLocal8Bit(rom.text));
+  }
+  void ShowSlotGrid(
+      const std::array<std::array<std::string, 2>, results::kSlotCount>& cells) override {
+    for (int row = 0; row < results::kSlotCount; ++row)
+      for (int column = 0; column < 2; ++column)
+        window_.SetSlotCell(column, row, FromLocal8Bit(cells[row][column]));
+  }
+  void SetStartNumText(const std::string& text) override {
+    window_.SetStartNumText(FromLocal8Bit(text));
+  }
+  void SetFobNumText(const std::string& text) override {
+    window_.SetFobNumText(FromLocal8Bit(text));
+  }
+  void SetFobNumColour(results::FobFieldColour colour) override {
+    window_.SetFobNumColour(colour == results::FobFieldColour::Lime ? kColourLime : kColourRed);
+  }
+  void FocusStartNum() override { window_.FocusStartNum(); }
+
+ private:
+  MainWindow& window_;
+};
+
+}  // namespace
+
+ibutton::PunchMemoryReader& MainWindow::Reader() {
+  if (!reader_)
+    reader_ = std::make_unique<ibutton::PunchMemoryReader>(
+        deps_.driver, ibutton::ProcessDriverSession(),
+        deps_.pause ? deps_.pause : ibutton::RealPause(), deps_.edition, PortNum, PortType);
+  return *reader_;
+}
+
+void MainWindow::TouchMemoryList() {
+  results::FileSystem& files = deps_.files ? *deps_.files : *disk_;
+  results::ReadHandler handler(Reader(), files, deps_.edition);
+  WindowReadView view(*this);
+  handler.TouchMemoryList(view, config_);
 }
 
 void MainWindow::SetSlotCell(int column, int row, const QString& text) {

@@ -12,6 +12,8 @@
 #include "config/event_config.h"
 #include "edition/edition.h"
 #include "ibutton/onewire_driver.h"
+#include "ibutton/punch_reader.h"
+#include "results/append_file.h"
 
 class QCheckBox;
 class QLabel;
@@ -39,6 +41,10 @@ struct MainWindowDeps {
   // The system's default printer; nullptr when there is none.
   // Empty: OpenDefaultPrinter().
   std::function<std::unique_ptr<QPrinter>()> openDefaultPrinter;
+  // The pauses the fob needs between bytes. Empty: real sleeps.
+  ibutton::PauseFn pause;
+  // Where the run log and the export file are written. Null: the disk.
+  results::FileSystem* files = nullptr;
 };
 
 // The override inputs as the operator left them; the read applies them.
@@ -118,13 +124,17 @@ class MainWindow : public QWidget {
   void RunHandler(void (MainWindow::*handler)());
   void SetTabOrder();
   void ShowMessage(const QString& text);
+  ibutton::PunchMemoryReader& Reader();
 
   MainWindowDeps deps_;
+  std::unique_ptr<results::FileSystem> disk_;
 
   // Fields of the window; all start zeroed.
   int16_t PortNum = 0;
   int16_t PortType = 0;
-  bool SetupDone = false;
+  // Reads the fob on the default port; it keeps whether the port setup has
+  // succeeded once (SetupDone). Made at the first read after creation.
+  std::unique_ptr<ibutton::PunchMemoryReader> reader_;
   config::EventConfig config_;
   bool activated_ = false;
 

@@ -9,18 +9,18 @@ ReadHandler::ReadHandler(ibutton::PunchMemoryReader& reader, FileSystem& files, 
     : reader_(reader), files_(files), edition_(edition) {}
 
 ReadEnd ReadHandler::TouchMemoryList(ReadView& view, const config::EventConfig& config) {
-  view.SetReportLines({std::string(ibutton::kReadingText)});
+  view.SetReportText(std::string(ibutton::kReadingText));
   const ibutton::FobRead read =
       reader_.Read(view.FobNumText(), view.StartNumText(), config.UtcOffset);
 
   if (read.outcome == ibutton::ReadOutcome::Refused) {
-    view.SetReportLines({std::string(ibutton::kEnterNumbersText)});
+    view.SetReportText(std::string(ibutton::kEnterNumbersText));
     view.FocusStartNum();
     return ReadEnd::Refused;
   }
   if (read.rom) view.ShowRegistrationNumber(*read.rom);
   if (read.outcome == ibutton::ReadOutcome::Failed)
-    view.SetReportLines({std::string(ibutton::kReadFailedText)});
+    view.SetReportText(std::string(ibutton::kReadFailedText));
   if (read.outcome != ibutton::ReadOutcome::Verified) return ReadEnd::NoFob;
 
   const Evaluation evaluation =
@@ -32,11 +32,11 @@ ReadEnd ReadHandler::TouchMemoryList(ReadView& view, const config::EventConfig& 
 ReadEnd ReadHandler::ReportAndExport(ReadView& view, const config::EventConfig& config,
                                      const Evaluation& evaluation) {
   const std::string fobText = view.FobNumText();
-  const std::vector<std::string> lines = ReportLines(fobText, evaluation, config, edition_);
-  view.SetReportLines(lines);
+  const std::string report = ReportText(ReportLines(fobText, evaluation, config, edition_));
+  view.SetReportText(report);
 
   const std::string base = config.ExeDir + config.FileBase;
-  AppendBlock(files_, base + ".log", "", RunLogBlock(ReportText(lines)));
+  AppendBlock(files_, base + ".log", "", RunLogBlock(report));
   view.AddReportLine(std::string(kReportTrailer));
 
   const bool clean = evaluation.ErrorText.empty();

@@ -24,9 +24,10 @@ class ReadView {
   virtual std::string StartNumText() const = 0;
   virtual OverrideInput Override() const = 0;
 
-  // Replaces the report area's whole text; shown at once, since a read
-  // blocks the window.
-  virtual void SetReportLines(const std::vector<std::string>& lines) = 0;
+  // Replaces the report area's whole text (CR LF line breaks); shown at
+  // once, since a read blocks the window.
+  virtual void SetReportText(const std::string& text) = 0;
+  // Adds one line after the text's last line break.
   virtual void AddReportLine(const std::string& line) = 0;
   virtual void ShowRegistrationNumber(const ibutton::RegistrationNumber& rom) = 0;
   virtual void ShowSlotGrid(const std::array<std::array<std::string, 2>, kSlotCount>& cells) = 0;

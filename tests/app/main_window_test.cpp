@@ -484,10 +484,11 @@ class MainWindowTest : public QObject {
   void programTitle_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("title");
+    // The first letter stays as the file name has it.
     QTest::newRow("program") << "/opt/reader/vintok32"
-                             << "Vintok32";
+                             << "vintok32";
     QTest::newRow("earlier") << "/opt/reader/earlier/vintok32"
-                             << "Vintok32";
+                             << "vintok32";
     QTest::newRow("windows upper case") << "C:/READER/VINTOK32.EXE"
                                         << "Vintok32";
     QTest::newRow("mixed case") << "/x/ReadER.exe"
@@ -525,7 +526,9 @@ class MainWindowTest : public QObject {
                                     windowSeen = windowSeen || w->isVisible();
                                   }
                                 },
-                            .openDefaultPrinter = {}});
+                            .openDefaultPrinter = {},
+                            .pause = {},
+                            .files = nullptr});
     QCOMPARE(code, 0);
     QCOMPARE(messages, QStringList({"Please set port first"}));
     QVERIFY(!windowSeen);
@@ -563,11 +566,16 @@ class MainWindowTest : public QObject {
                                                             .driver = driver,
                                                             .clock = clock,
                                                             .showMessage = {},
-                                                            .openDefaultPrinter = {}});
+                                                            .openDefaultPrinter = {},
+                                                            .pause = {},
+                                                            .files = nullptr});
     QCOMPARE(code, 0);
     QVERIFY(shown);
     QCOMPARE(driver.getVersionCalls, 1);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    // Only the default event file that the first activation wrote: no run
+    // log, no export file.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList({"vintok.ini"}));
   }
 };
 

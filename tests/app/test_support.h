@@ -94,7 +94,9 @@ struct Harness {
                             .showMessage = {},
                             .openDefaultPrinter = [this]() -> std::unique_ptr<QPrinter> {
                               return printer ? printer() : nullptr;
-                            }},
+                            },
+                            .pause = {},
+                            .files = nullptr},
         std::move(load));
     created = window->FormCreate();
   }
