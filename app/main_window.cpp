@@ -154,6 +154,10 @@ void MainWindow::CreateControls() {
   SG2->horizontalHeader()->setDefaultSectionSize(20);
   SG2->verticalHeader()->setDefaultSectionSize(24);
   SG2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // Two hex digits fill a 20-pixel column; the style's cell padding would
+  // elide them to dots.
+  SG2->setTextElideMode(Qt::ElideNone);
+  SG2->setStyleSheet(QStringLiteral("QTableWidget::item { padding: 0px; }"));
 
   ROMNum = CreateEdit(this, "ROMNum", QRect(392, 37, 173, 24), QString());
 
