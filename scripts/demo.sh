@@ -18,4 +18,9 @@ cmake --preset dev >/dev/null
 cmake --build --preset dev
 cp -n examples/vintok.ini "$(dirname "$program")/vintok.ini" 2>/dev/null || true
 echo "Fob on the reader: $fob (ONEWIRE_DEFAULT_PORT=sim:$PWD/$fob)"
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  # No desktop on this machine: serve the window over VNC instead.
+  export QT_QPA_PLATFORM="vnc:size=700x560:port=5900"
+  echo "No display: connect a VNC viewer to port 5900 of this machine to see the window."
+fi
 ONEWIRE_DEFAULT_PORT="sim:$PWD/$fob" exec "$program"
