@@ -5,6 +5,8 @@
 // directory, and one read through the simulated port.
 
 #include <array>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -82,6 +84,12 @@ class SimulatedReader {
   ibutton::PunchMemoryReader reader_;
   results::ReadHandler handler_;
 };
+
+// The file's bytes; empty when it cannot be read.
+inline std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 inline constexpr const char* kKorHeader = "@SAVE\r\n@BEGIN-KOR\r\n";
 inline constexpr const char* kLogSeparator = "\r\n-----------------------\r\n\r\n";
