@@ -65,23 +65,27 @@ int main(int argc, char* argv[]) {
               seconds * 1e6 / evaluations, evaluations, bytes);
 
   const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("vintok_soak_bench_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+      std::filesystem::temp_directory_path() /
+      ("vintok_soak_bench_" +
+       std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
   std::filesystem::create_directories(dir);
   const reliability::SoakFigures f = reliability::RunSoak(
       soakReads, (dir / "").string(), VINTOK_TEST_DATA_DIR, VINTOK_EXAMPLES_DIR);
   std::filesystem::remove_all(dir);
-  std::printf("soak: %d reads in %.2f s (%.1f us per read, pauses skipped: %lld ms, syncs "
-              "skipped: %lld)\n",
-              f.reads, f.seconds, f.seconds * 1e6 / f.reads, f.pausedMs, f.syncsSkipped);
-  std::printf("soak: exported %d, export blocks %d, with errors %d, no fob %d, log blocks %d, "
-              "each exported once in order: %s\n",
-              f.exported, f.korBlocks, f.withErrors, f.noFob, f.logBlocks,
-              f.exportedOnceInOrder ? "yes" : "NO");
-  std::printf("soak memory: heap in use %llu -> %llu bytes, RSS %llu -> %llu KiB, peak RSS %llu KiB\n",
-              static_cast<unsigned long long>(f.heapStartBytes),
-              static_cast<unsigned long long>(f.heapEndBytes),
-              static_cast<unsigned long long>(f.rssStartKb),
-              static_cast<unsigned long long>(f.rssEndKb),
-              static_cast<unsigned long long>(f.peakRssKb));
+  std::printf(
+      "soak: %d reads in %.2f s (%.1f us per read, pauses skipped: %lld ms, syncs "
+      "skipped: %lld)\n",
+      f.reads, f.seconds, f.seconds * 1e6 / f.reads, f.pausedMs, f.syncsSkipped);
+  std::printf(
+      "soak: exported %d, export blocks %d, with errors %d, no fob %d, log blocks %d, "
+      "each exported once in order: %s\n",
+      f.exported, f.korBlocks, f.withErrors, f.noFob, f.logBlocks,
+      f.exportedOnceInOrder ? "yes" : "NO");
+  std::printf(
+      "soak memory: heap in use %llu -> %llu bytes, RSS %llu -> %llu KiB, peak RSS %llu KiB\n",
+      static_cast<unsigned long long>(f.heapStartBytes),
+      static_cast<unsigned long long>(f.heapEndBytes),
+      static_cast<unsigned long long>(f.rssStartKb), static_cast<unsigned long long>(f.rssEndKb),
+      static_cast<unsigned long long>(f.peakRssKb));
   return f.exportedOnceInOrder ? 0 : 1;
 }

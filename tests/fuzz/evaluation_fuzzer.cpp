@@ -38,7 +38,9 @@ size_t CountLines(const std::string& text) {
   return count;
 }
 
-bool HasLineBreak(const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; }
+bool HasLineBreak(const std::string& text) {
+  return text.find_first_of("\r\n") != std::string::npos;
+}
 
 }  // namespace
 

@@ -108,7 +108,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MemoryPort port(fob);
     ibutton::DriverSessionData session;
     int pauses = 0;
-    ibutton::PunchMemoryReader reader(port, session, [&](int) { ++pauses; }, edition, 1, 0);
+    ibutton::PunchMemoryReader reader(
+        port, session, [&](int) { ++pauses; }, edition, 1, 0);
     const ibutton::FobRead read = reader.Read("12", "12", event.UtcOffset);
     Check(read.outcome == ibutton::ReadOutcome::Verified ||
           read.outcome == ibutton::ReadOutcome::Failed);

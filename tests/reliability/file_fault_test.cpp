@@ -21,7 +21,9 @@ using testing::ReadBytes;
 using testing::TempDir;
 namespace fs = std::filesystem;
 
-std::string DataFile(const std::string& name) { return std::string(VINTOK_TEST_DATA_DIR) + "/" + name; }
+std::string DataFile(const std::string& name) {
+  return std::string(VINTOK_TEST_DATA_DIR) + "/" + name;
+}
 const std::string kGoodFob = DataFile("fobs/worked-example.txt");
 const std::string kErrorFob = DataFile("fobs/late-start-no-finish.txt");
 const std::string kIni = DataFile("ini/worked_example.ini");
@@ -31,9 +33,9 @@ const std::string kIni = DataFile("ini/worked_example.ini");
 class FaultyDisk final : public results::FileSystem {
  public:
   std::string target;
-  std::error_code createError;         // creating the missing file
-  std::error_code openError;           // opening the existing file
-  std::optional<uint64_t> spaceLeft;   // bytes the disk still takes
+  std::error_code createError;        // creating the missing file
+  std::error_code openError;          // opening the existing file
+  std::optional<uint64_t> spaceLeft;  // bytes the disk still takes
   std::error_code syncError;
 
   void Clear() { *this = FaultyDisk(); }
@@ -210,8 +212,8 @@ const FaultCase kFaultCases[] = {
      std::errc::permission_denied, "Permission denied"},
     {"LogReadOnly", Target::Log, Fault::FileReadOnly, 0, true, std::errc::permission_denied,
      "Permission denied"},
-    {"ExportReadOnly", Target::Export, Fault::FileReadOnly, 0, true,
-     std::errc::permission_denied, "Permission denied"},
+    {"ExportReadOnly", Target::Export, Fault::FileReadOnly, 0, true, std::errc::permission_denied,
+     "Permission denied"},
     {"LogFullAt0", Target::Log, Fault::DiskFull, 0, true, std::errc::no_space_on_device,
      "No space left on device"},
     {"LogFullAt1", Target::Log, Fault::DiskFull, 1, true, std::errc::no_space_on_device,
@@ -316,7 +318,10 @@ TEST_F(RealDiskFaultTest, ProgramDirectoryPathRunsThroughAFile) {
 bool CanStillWriteIn(const std::string& directory) {
   const std::string probe = directory + "probe";
   std::error_code ignored;
-  { std::ofstream out(probe); if (!out) return false; }
+  {
+    std::ofstream out(probe);
+    if (!out) return false;
+  }
   fs::remove(probe, ignored);
   return true;
 }
@@ -357,7 +362,8 @@ TEST_F(RealDiskFaultTest, EmptyExportFileLeftByAKilledProcessGetsItsHeading) {
   testing::WriteBytes(dir.File("ibutton.kor"), "");
   SimulatedReader good(kGoodFob, session, disk);
   ASSERT_EQ(good.Read(view, event), results::ReadEnd::Exported);
-  EXPECT_EQ(ReadBytes(dir.File("ibutton.kor")), testing::ReadBytes(DataFile("expected/worked_example.kor")));
+  EXPECT_EQ(ReadBytes(dir.File("ibutton.kor")),
+            testing::ReadBytes(DataFile("expected/worked_example.kor")));
 }
 
 }  // namespace

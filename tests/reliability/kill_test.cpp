@@ -32,7 +32,9 @@ using testing::TempDir;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-std::string DataFile(const std::string& name) { return std::string(VINTOK_TEST_DATA_DIR) + "/" + name; }
+std::string DataFile(const std::string& name) {
+  return std::string(VINTOK_TEST_DATA_DIR) + "/" + name;
+}
 
 struct Blocks {
   std::string goodLog, errorLog, kor;
@@ -74,8 +76,12 @@ pid_t StartLoop(const std::string& dir) {
   const std::string good = DataFile("fobs/worked-example.txt");
   const std::string bad = DataFile("fobs/late-start-no-finish.txt");
   std::string program = VINTOK_READ_LOOP;
-  char* argv[] = {program.data(), const_cast<char*>(dir.c_str()), const_cast<char*>(ini.c_str()),
-                  const_cast<char*>(good.c_str()), const_cast<char*>(bad.c_str()), nullptr};
+  char* argv[] = {program.data(),
+                  const_cast<char*>(dir.c_str()),
+                  const_cast<char*>(ini.c_str()),
+                  const_cast<char*>(good.c_str()),
+                  const_cast<char*>(bad.c_str()),
+                  nullptr};
   pid_t pid = 0;
   EXPECT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ), 0);
   return pid;
@@ -125,8 +131,10 @@ TEST(KilledReader, EveryKillLeavesOnlyWholeBlocks) {
 
     const std::string log = fs::exists(logPath) ? ReadBytes(logPath) : "";
     const std::string kor = fs::exists(korPath) ? ReadBytes(korPath) : "";
-    ASSERT_EQ(log.compare(0, logBefore.size(), logBefore), 0) << "log changed before kill " << kills;
-    ASSERT_EQ(kor.compare(0, korBefore.size(), korBefore), 0) << "export changed before kill " << kills;
+    ASSERT_EQ(log.compare(0, logBefore.size(), logBefore), 0)
+        << "log changed before kill " << kills;
+    ASSERT_EQ(kor.compare(0, korBefore.size(), korBefore), 0)
+        << "export changed before kill " << kills;
     const std::vector<int> logBlocks = CountWholeBlocks(log, {blocks.goodLog, blocks.errorLog});
     ASSERT_NE(logBlocks[0], -1) << "log after kill " << kills << " holds a broken block:\n" << log;
     if (fs::exists(korPath)) {
@@ -144,8 +152,9 @@ TEST(KilledReader, EveryKillLeavesOnlyWholeBlocks) {
 
   const std::vector<int> logBlocks = CountWholeBlocks(logBefore, {blocks.goodLog, blocks.errorLog});
   const std::vector<int> korBlocks =
-      korBefore.empty() ? std::vector<int>{0}
-                        : CountWholeBlocks(korBefore.substr(std::string(kKorHeader).size()), {blocks.kor});
+      korBefore.empty()
+          ? std::vector<int>{0}
+          : CountWholeBlocks(korBefore.substr(std::string(kKorHeader).size()), {blocks.kor});
   std::cout << "kills survived: " << kills << " (" << killsWhileReading
             << " while reading); log blocks: " << logBlocks[0] << " clean + " << logBlocks[1]
             << " with errors; export blocks: " << korBlocks[0] << "\n";

@@ -67,8 +67,9 @@ class SimulatedReader {
   SimulatedReader(const std::string& fobPath, ibutton::DriverSessionData& session,
                   results::FileSystem& files, Edition edition = Edition::Current)
       : port_(fobPath),
-        reader_(port_, session, [this](int ms) { pausedMs_ += ms; }, edition,
-                ibutton::SimulatedPort::kPortNum, ibutton::SimulatedPort::kPortType),
+        reader_(
+            port_, session, [this](int ms) { pausedMs_ += ms; }, edition,
+            ibutton::SimulatedPort::kPortNum, ibutton::SimulatedPort::kPortType),
         handler_(reader_, files, edition) {}
   SimulatedReader(const SimulatedReader&) = delete;
   SimulatedReader& operator=(const SimulatedReader&) = delete;

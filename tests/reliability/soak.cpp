@@ -125,8 +125,8 @@ SoakFigures RunSoak(int reads, const std::string& dir, const std::string& testDa
   SimulatedReader neverAgrees(testDataDir + "/fobs/never-agrees.txt", session, disk);
   SimulatedReader empty(dir + "no-fob-on-the-reader.txt", session, disk);
   SimulatedReader withErrors(testDataDir + "/fobs/late-start-no-finish.txt", session, disk);
-  SimulatedReader* const round[10] = {&clean,  &clean,       &flaky, &clean,      &settles,
-                                      &clean,  &neverAgrees, &flaky, &withErrors, &empty};
+  SimulatedReader* const round[10] = {&clean, &clean,       &flaky, &clean,      &settles,
+                                      &clean, &neverAgrees, &flaky, &withErrors, &empty};
 
   const int warmUp = reads < 100 ? reads : 100;
   // The soak's own bookkeeping is sized up front so that the heap figures
@@ -167,7 +167,8 @@ SoakFigures RunSoak(int reads, const std::string& dir, const std::string& testDa
   figures.logBlocks = Count(log, kLogSeparator);
   // Each exported read's heading, once and in order, and nothing else.
   std::string expected;
-  for (const std::string& n : exportedNumbers) expected += "# -- Start No." + n + " Fob No:" + n + " --";
+  for (const std::string& n : exportedNumbers)
+    expected += "# -- Start No." + n + " Fob No:" + n + " --";
   std::string headings;
   for (size_t at = kor.find("# -- "); at != std::string::npos; at = kor.find("# -- ", at + 1))
     headings += kor.substr(at, kor.find("\r\n", at) - at);

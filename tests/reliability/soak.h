@@ -12,11 +12,11 @@ namespace vintok::reliability {
 
 struct SoakFigures {
   int reads = 0;
-  int exported = 0;     // reads that ended exported
-  int withErrors = 0;   // logged, not exported
-  int noFob = 0;        // not verified, or nothing on the reader
-  int korBlocks = 0;    // blocks found in the export file afterwards
-  int logBlocks = 0;    // blocks found in the run log afterwards
+  int exported = 0;                  // reads that ended exported
+  int withErrors = 0;                // logged, not exported
+  int noFob = 0;                     // not verified, or nothing on the reader
+  int korBlocks = 0;                 // blocks found in the export file afterwards
+  int logBlocks = 0;                 // blocks found in the run log afterwards
   bool exportedOnceInOrder = false;  // each exported read's block, once, in read order
   long long pausedMs = 0;            // the pauses the fob would have needed
   long long syncsSkipped = 0;

@@ -2,6 +2,8 @@
 // every clean read exported exactly once, nothing lost, no memory growth.
 // Under the asan preset LeakSanitizer checks the whole run for leaks.
 
+#include "soak.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,7 +11,6 @@
 #include <string>
 
 #include "../core/test_files.h"
-#include "soak.h"
 
 namespace vintok::reliability {
 namespace {
@@ -25,10 +26,10 @@ TEST(Soak, EveryCleanReadExportedOnceWithoutGrowth) {
   const SoakFigures f = RunSoak(reads, dir.Dir(), VINTOK_TEST_DATA_DIR, VINTOK_EXAMPLES_DIR);
 
   std::cout << "soak: " << f.reads << " reads in " << f.seconds << " s; exported " << f.exported
-            << " (export blocks " << f.korBlocks << "), with errors " << f.withErrors
-            << ", no fob " << f.noFob << ", log blocks " << f.logBlocks << "; heap "
-            << f.heapStartBytes << " -> " << f.heapEndBytes << " bytes; RSS " << f.rssStartKb
-            << " -> " << f.rssEndKb << " KiB, peak " << f.peakRssKb << " KiB\n";
+            << " (export blocks " << f.korBlocks << "), with errors " << f.withErrors << ", no fob "
+            << f.noFob << ", log blocks " << f.logBlocks << "; heap " << f.heapStartBytes << " -> "
+            << f.heapEndBytes << " bytes; RSS " << f.rssStartKb << " -> " << f.rssEndKb
+            << " KiB, peak " << f.peakRssKb << " KiB\n";
 
   // A round of ten reads: seven clean (four plain, two flaky that settle, one
   // settling on its second reading), one never verified, one with errors,
