@@ -14,6 +14,14 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
       -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
     target_link_options(vintok_build_settings INTERFACE -fsanitize=address,undefined)
   endif()
+  if(VINTOK_BUILD_FUZZERS)
+    # Coverage for the fuzzing engine in every library; the fuzz targets
+    # themselves link the engine (tests/fuzz).
+    target_compile_options(vintok_build_settings INTERFACE
+      -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined
+      -fno-omit-frame-pointer)
+    target_link_options(vintok_build_settings INTERFACE -fsanitize=address,undefined)
+  endif()
 elseif(MSVC)
   target_compile_options(vintok_build_settings INTERFACE /W4)
 endif()

@@ -33,8 +33,10 @@ void AppendBlock(FileSystem& fileSystem, const std::string& path, std::string_vi
     }
   }
 
+  // An empty file is one whose first block never landed (the program was
+  // killed between creating it and writing): it still needs its header.
   std::string text;
-  if (created) text.append(headerIfNew);
+  if (created || sizeBefore == 0) text.append(headerIfNew);
   text.append(block);
 
   error = file->Write(text);

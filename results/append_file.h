@@ -42,7 +42,8 @@ class FileSystem {
 };
 
 // Appends `block` to the file at `path` whole or not at all. A file that does
-// not exist yet is created and gets `headerIfNew` before the block. The text
+// not exist yet is created and gets `headerIfNew` before the block, and so
+// does an existing empty file. The text
 // goes out in one write and is flushed to the disk before this returns. On any
 // failure an existing file is cut back to the length it had before and a file
 // created here is removed, then std::runtime_error

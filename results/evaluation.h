@@ -30,7 +30,9 @@ struct Evaluation {
   std::array<int32_t, kSlotCount> PunchTable{};
   // Slot grid cells, [row = slot][column]: column 0 names the slot, column 1
   // shows its date-time text, " (NO PUNCH)" or " ".
-  std::array<std::array<std::string, 2>, kSlotCount> grid{};
+  // No "{}": the strings start empty either way, and clang 14 crashes on a
+  // braced initialiser of this nested array of strings.
+  std::array<std::array<std::string, 2>, kSlotCount> grid;
   // Positions 0 .. PunchCount - 1 hold the valid punches in time order. When
   // all 32 slots hold valid punches and the finish is not the latest, the
   // fallback finish takes a 33rd position; otherwise position 32 holds -1.
