@@ -27,14 +27,14 @@ struct PlainView : results::ReadView {
   std::string startNum = "12";
   std::string fobNum = "12";
   results::OverrideInput override;
-  std::vector<std::string> report;
+  std::string report;
   std::optional<results::FobFieldColour> colour;
 
   std::string FobNumText() const override { return fobNum; }
   std::string StartNumText() const override { return startNum; }
   results::OverrideInput Override() const override { return override; }
-  void SetReportLines(const std::vector<std::string>& lines) override { report = lines; }
-  void AddReportLine(const std::string& line) override { report.push_back(line); }
+  void SetReportText(const std::string& text) override { report = text; }
+  void AddReportLine(const std::string& line) override { report += line + "\r\n"; }
   void ShowRegistrationNumber(const ibutton::RegistrationNumber&) override {}
   void ShowSlotGrid(const std::array<std::array<std::string, 2>, results::kSlotCount>&) override {}
   void SetStartNumText(const std::string& text) override { startNum = text; }
