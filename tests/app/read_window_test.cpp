@@ -44,8 +44,7 @@ QByteArray Expected(const char* name) {
 
 bool WriteBytes(const QString& path, const QByteArray& bytes) {
   QFile file(path);
-  return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-         file.write(bytes) == bytes.size();
+  return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
 // The report area's whole text for these lines, each ending in a line break
@@ -136,19 +135,19 @@ class Program {
       QFile::copy(DataFile(QStringLiteral("ini/") + QString::fromLatin1(iniFixture)),
                   File(QStringLiteral("vintok.ini")));
     }
-    window = std::make_unique<app::MainWindow>(app::MainWindowDeps{
-        .edition = edition,
-        .exeDir = Dir(),
-        .driver = port_,
-        .clock = clock_,
-        .showMessage = {},
-        .openDefaultPrinter = [] { return std::unique_ptr<QPrinter>(); },
-        .pause =
-            [this](int milliseconds) {
-              ++pauses;
-              pausedMilliseconds += milliseconds;
-            },
-        .files = files});
+    window = std::make_unique<app::MainWindow>(
+        app::MainWindowDeps{.edition = edition,
+                            .exeDir = Dir(),
+                            .driver = port_,
+                            .clock = clock_,
+                            .showMessage = {},
+                            .openDefaultPrinter = [] { return std::unique_ptr<QPrinter>(); },
+                            .pause =
+                                [this](int milliseconds) {
+                                  ++pauses;
+                                  pausedMilliseconds += milliseconds;
+                                },
+                            .files = files});
     created = window->FormCreate();
   }
 
@@ -160,12 +159,8 @@ class Program {
   // The program's directory, as the window keeps it (with a separator).
   QString Dir() const { return programDir_.path() + u'/'; }
   QString File(const QString& name) const { return Dir() + name; }
-  QByteArray FileBytes(const char* name) const {
-    return Bytes(File(QString::fromLatin1(name)));
-  }
-  bool Exists(const char* name) const {
-    return QFileInfo::exists(File(QString::fromLatin1(name)));
-  }
+  QByteArray FileBytes(const char* name) const { return Bytes(File(QString::fromLatin1(name))); }
+  bool Exists(const char* name) const { return QFileInfo::exists(File(QString::fromLatin1(name))); }
 
   // Shows the window and waits for its first activation, which loads the
   // event file.
@@ -292,28 +287,24 @@ class ReadWindowTest : public QObject {
     QTest::addColumn<QStringList>("summary");
     QTest::addColumn<QString>("typedStart");
     QTest::addColumn<QString>("proposedFob");
-    QTest::newRow("worked example")
-        << int(Edition::Current) << "worked_example.ini"
-        << Summary("+2", 0, 31, Edition::Current) << "12"
-        << "12";
+    QTest::newRow("worked example") << int(Edition::Current) << "worked_example.ini"
+                                    << Summary("+2", 0, 31, Edition::Current) << "12"
+                                    << "12";
     // Upper- and lower-case names, hexadecimal values, Start1Fob 201.
-    QTest::newRow("full event file")
-        << int(Edition::Current) << "event_full.ini" << Summary("+2", 1, 30, Edition::Current)
-        << "7"
-        << "207";
+    QTest::newRow("full event file") << int(Edition::Current) << "event_full.ini"
+                                     << Summary("+2", 1, 30, Edition::Current) << "7"
+                                     << "207";
     QTest::newRow("negative offset")
         << int(Edition::Current) << "[Event]\r\nUTCoffset=-5\r\n[Control]\r\nFinish=9\r\n"
         << Summary("-5", 0, 9, Edition::Current) << "1"
         << "101";
     // [Control] is not the earlier edition's section: its presets stay.
-    QTest::newRow("earlier, full event file")
-        << int(Edition::Earlier) << "event_full.ini" << Summary("+2", 0, 31, Edition::Earlier)
-        << "7"
-        << "000";
-    QTest::newRow("earlier, worked example")
-        << int(Edition::Earlier) << "worked_example.ini"
-        << Summary("+2", 0, 31, Edition::Earlier) << "12"
-        << "000";
+    QTest::newRow("earlier, full event file") << int(Edition::Earlier) << "event_full.ini"
+                                              << Summary("+2", 0, 31, Edition::Earlier) << "7"
+                                              << "000";
+    QTest::newRow("earlier, worked example") << int(Edition::Earlier) << "worked_example.ini"
+                                             << Summary("+2", 0, 31, Edition::Earlier) << "12"
+                                             << "000";
   }
 
   void activationShowsTheSummary() {
@@ -387,9 +378,8 @@ class ReadWindowTest : public QObject {
     QTest::addColumn<QString>("error");
     QTest::newRow("Feb 30") << "feb30.ini"
                             << "Invalid argument to date encode.";
-    QTest::newRow("start slot outside the fob")
-        << "[Control]\r\nStart=40\r\n"
-        << "Control Start = 40 is not a slot from 0 to 31.";
+    QTest::newRow("start slot outside the fob") << "[Control]\r\nStart=40\r\n"
+                                                << "Control Start = 40 is not a slot from 0 to 31.";
     QTest::newRow("finish slot outside the fob")
         << "[Control]\r\nFinish=-1\r\n"
         << "Control Finish = -1 is not a slot from 0 to 31.";
@@ -424,9 +414,10 @@ class ReadWindowTest : public QObject {
     // After the error the presets 0 and 31 stand; the read uses them.
     ErrorBoxes boxes;
     Program p(Edition::Current, "worked_example.ini");
-    QVERIFY(WriteBytes(p.File(QStringLiteral("vintok.ini")),
-                       p.FileBytes("vintok.ini").replace("[Control]\r\nStart=0\r\nFinish=31",
-                                                         "[Control]\r\nStart=0\r\nFinish=32")));
+    QVERIFY(WriteBytes(
+        p.File(QStringLiteral("vintok.ini")),
+        p.FileBytes("vintok.ini")
+            .replace("[Control]\r\nStart=0\r\nFinish=31", "[Control]\r\nStart=0\r\nFinish=32")));
     QVERIFY(p.Show());
     QCOMPARE(boxes.texts, QStringList({"Control Finish = 32 is not a slot from 0 to 31."}));
     boxes.texts.clear();
@@ -586,8 +577,9 @@ class ReadWindowTest : public QObject {
     QVERIFY(p.Show());
     p.Read("worked-example.txt", "12", "12");
 
-    QCOMPARE(boxes.texts, QStringList({QStringLiteral("Unable to write to %1ibutton.kor: %2.")
-                                           .arg(p.Dir(), reason)}));
+    QCOMPARE(boxes.texts,
+             QStringList(
+                 {QStringLiteral("Unable to write to %1ibutton.kor: %2.").arg(p.Dir(), reason)}));
     QCOMPARE(boxes.titles, QStringList({app::ProgramTitle()}));
     if (how == QStringLiteral("refuse")) {
       QCOMPARE(files.failures, 1);
