@@ -680,6 +680,60 @@ class ReadWindowTest : public QObject {
     QVERIFY(!p.Exists("ibutton.log"));
   }
 
+  void startTimeOverride_data() {
+    QTest::addColumn<int>("edition");
+    QTest::addColumn<bool>("switchOn");  // click CheckBox1 (current edition)
+    QTest::addColumn<QString>("hour");
+    QTest::addColumn<QString>("minute");
+    QTest::addColumn<QString>("startCell");
+    QTest::addColumn<QString>("runTime");
+    QTest::addColumn<QByteArray>("startLine");
+    const QByteArray asRead = "127 12 10:00:00'00 19.06.12 0; #start";
+    const QByteArray at0930 = "127 12 09:30:00'00 19.06.12 0; #start";
+    QTest::newRow("switched on") << int(Edition::Current) << true << "09"
+                                 << "30"
+                                 << "19/06/2012 09:30:00"
+                                 << "Run Time -  82:05" << at0930;
+    QTest::newRow("switched off") << int(Edition::Current) << false << "09"
+                                  << "30"
+                                  << "19/06/2012 10:00:00"
+                                  << "Run Time -  52:05" << asRead;
+    QTest::newRow("switched on, 00:00") << int(Edition::Current) << true << "00"
+                                        << "00"
+                                        << "19/06/2012 10:00:00"
+                                        << "Run Time -  52:05" << asRead;
+    QTest::newRow("earlier, no switch")
+        << int(Edition::Earlier) << false << "09"
+        << "30"
+        << "19/06/2012 09:30:00"
+        << "Run Time -  82:05" << QByteArray("253 12 09:30:00'00 19.06.12 0; #start");
+  }
+
+  void startTimeOverride() {
+    QFETCH(int, edition);
+    QFETCH(bool, switchOn);
+    QFETCH(QString, hour);
+    QFETCH(QString, minute);
+    QFETCH(QString, startCell);
+    QFETCH(QString, runTime);
+    QFETCH(QByteArray, startLine);
+    ErrorBoxes boxes;
+    Program p(Edition(edition), "worked_example.ini");
+    QVERIFY(p.Show());
+    if (switchOn) QTest::mouseClick(p.Find("CheckBox1"), Qt::LeftButton);
+    Retype(p.Edit("StartTimeH"), hour);
+    Retype(p.Edit("StartTimeM"), minute);
+    p.Read("worked-example.txt", "12", "12");
+    QCOMPARE(boxes.texts, QStringList());
+    QCOMPARE(p.Slot(0, 1), startCell);
+    QCOMPARE(p.Report().split(u'\n').value(2), runTime);
+    QVERIFY2(p.FileBytes("ibutton.kor").contains("\r\n" + startLine + "\r\n"),
+             p.FileBytes("ibutton.kor").constData());
+    // The override stays for the next competitor.
+    QCOMPARE(p.Text("StartTimeH"), hour);
+    QCOMPARE(p.Text("StartTimeM"), minute);
+  }
+
   // --- The earlier edition.
 
   void earlierEditionWithACurrentEventFile() {
