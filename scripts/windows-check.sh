@@ -32,12 +32,13 @@ mkdir -p build
 if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
   echo "Creating the Wine prefix $WINEPREFIX"
   wineboot -i >/dev/null 2>&1
+  wineserver -w  # let its server go, so that the one below can stay
 fi
 # One Wine server for all test programs instead of one per program; ended
 # when this script ends. Its helper processes are started here, away from
 # ctest: they would inherit a test's output pipe and ctest would wait for
 # them until its timeout.
-wineserver -p || true  # one may already serve this prefix
+wineserver -p || true  # one may already be serving this prefix
 trap 'wineserver -k 2>/dev/null || true' EXIT
 wine cmd /c exit </dev/null >/dev/null 2>&1
 
