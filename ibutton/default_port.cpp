@@ -8,15 +8,16 @@
 #ifdef __linux__
 #include "ibutton/w1_netlink_port.h"
 #endif
+#ifdef _WIN32
+#include "ibutton/vendor_dll_port.h"
+#endif
 
 namespace vintok::ibutton {
 
 std::unique_ptr<OneWireDriver> CreateDefaultDriver() {
 #ifdef _WIN32
-  // The vendor driver library keeps the default port in its own settings;
-  // until it is bound here, the same environment setting as elsewhere applies.
-  const char* setting = std::getenv("ONEWIRE_DEFAULT_PORT");
-  return DriverForSetting(setting ? setting : "");
+  // The vendor driver library keeps the default port in its own settings.
+  return LoadVendorDriver();
 #else
   // The 1-Wire layer's own setting, not the program's: the program asks the
   // layer for its default port exactly as it asks the vendor driver.

@@ -1,8 +1,6 @@
 #include "ibutton/punch_reader.h"
 
-#include <chrono>
 #include <cstdio>
-#include <thread>
 
 #include "config/int_text.h"
 
@@ -22,12 +20,6 @@ constexpr int kSettlePauseMs = 10;
 constexpr int kEarlierSettlePauseMs = 20;
 
 }  // namespace
-
-PauseFn RealPause() {
-  return [](int milliseconds) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-  };
-}
 
 PunchMemoryReader::PunchMemoryReader(OneWireDriver& driver, DriverSessionData& session,
                                      PauseFn pause, Edition edition, int16_t portNum,
