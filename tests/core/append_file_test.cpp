@@ -16,7 +16,7 @@ namespace vintok::results {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ReadFileBytes;
+using testing::ReadBytes;
 
 const std::string kHeader = "@SAVE\r\n@BEGIN-KOR\r\n";
 const std::string kBlock =
@@ -89,7 +89,7 @@ class AppendBlockTest : public ::testing::Test {
     fs::remove_all(dir_, ignored);
   }
   void WriteFile(const std::string& bytes) { std::ofstream(path_, std::ios::binary) << bytes; }
-  std::string Contents() const { return ReadFileBytes(path_); }
+  std::string Contents() const { return ReadBytes(path_); }
   bool Exists() const { return fs::exists(path_); }
 
   // Runs AppendBlock and returns the error text, or "" when it succeeded.

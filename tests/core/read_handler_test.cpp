@@ -13,6 +13,7 @@
 #include "ibutton/driver_session.h"
 #include "ibutton/simulated_port.h"
 #include "results/disk_file_system.h"
+#include "plain_read_view.h"
 #include "test_files.h"
 #include "worked_example.h"
 
@@ -20,39 +21,10 @@ namespace vintok::results {
 namespace {
 
 using vintok::testing::ExpectedText;
+using vintok::testing::FixedClock;
+using vintok::testing::PlainView;
 using vintok::testing::ReadBytes;
 using vintok::testing::TempDir;
-
-// The entry fields, report area and grids of the window, as plain data.
-struct PlainView : ReadView {
-  std::string startNum = "12";
-  std::string fobNum = "12";
-  OverrideInput override;
-  std::string report;
-  std::string romText;
-  std::string gridRow0;
-  std::optional<FobFieldColour> colour;
-  int focusCount = 0;
-
-  std::string FobNumText() const override { return fobNum; }
-  std::string StartNumText() const override { return startNum; }
-  OverrideInput Override() const override { return override; }
-  void SetReportText(const std::string& text) override { report = text; }
-  void AddReportLine(const std::string& line) override { report += line + "\r\n"; }
-  void ShowRegistrationNumber(const ibutton::RegistrationNumber& rom) override { romText = rom.text; }
-  void ShowSlotGrid(const std::array<std::array<std::string, 2>, kSlotCount>& cells) override {
-    gridRow0 = cells[0][0] + "|" + cells[0][1];
-  }
-  void SetStartNumText(const std::string& text) override { startNum = text; }
-  void SetFobNumText(const std::string& text) override { fobNum = text; }
-  void SetFobNumColour(FobFieldColour c) override { colour = c; }
-  void FocusStartNum() override { ++focusCount; }
-};
-
-struct FixedClock : config::Clock {
-  double LocalNow() const override { return 41079.5; }
-  config::UtcTimeOfDay UtcNow() const override { return {10, 0, 0}; }
-};
 
 std::string Fob(const std::string& name) {
   return std::string(VINTOK_TEST_DATA_DIR) + "/fobs/" + name;
@@ -98,7 +70,8 @@ TEST_P(CurrentEdition, WorkedExampleIsReportedLoggedAndExported) {
             "F1 (1)     12:40   25:10\r\nF3 (3)     14:50   40:00\r\n"
             "Z (31)     12:05   52:05\r\n\r\nKESTRIX timing system\r\n");
   EXPECT_EQ(view.romText, "890092119094460539");
-  EXPECT_EQ(view.gridRow0, "0 (START)|19/06/2012 10:00:00");
+  EXPECT_EQ(view.grid[0][0], "0 (START)");
+  EXPECT_EQ(view.grid[0][1], "19/06/2012 10:00:00");
   EXPECT_EQ(ReadBytes(LogPath()), ExpectedText("worked_example.log"));
   EXPECT_EQ(ReadBytes(KorPath()), ExpectedText("worked_example.kor"));
   EXPECT_EQ(view.startNum, "0");
@@ -181,7 +154,7 @@ TEST_P(CurrentEdition, NegativeOverrideHourIsAnEncodingErrorBeforeAnythingIsShow
     EXPECT_STREQ(e.what(), "Invalid argument to time encode");
   }
   EXPECT_EQ(view.report, "READING iBUTTON MEMORY");
-  EXPECT_EQ(view.gridRow0, "");
+  EXPECT_EQ(view.grid[0][0], "");
   EXPECT_FALSE(std::filesystem::exists(LogPath()));
 }
 

@@ -5,11 +5,10 @@
 
 #include <array>
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "config/event_config.h"
+#include "test_files.h"
 
 namespace vintok::testing {
 
@@ -54,13 +53,8 @@ inline std::array<int32_t, 32> WorkedPunches() {
   return slots;
 }
 
-inline std::string ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 inline std::string ExpectedText(const std::string& name) {
-  return ReadFileBytes(std::string(VINTOK_TEST_DATA_DIR) + "/expected/" + name);
+  return ReadBytes(std::string(VINTOK_TEST_DATA_DIR) + "/expected/" + name);
 }
 
 }  // namespace vintok::testing

@@ -19,34 +19,12 @@
 #include "ibutton/simulated_port.h"
 #include "results/append_file.h"
 #include "results/read_handler.h"
+#include "plain_read_view.h"
 
 namespace vintok::reliability {
 
-// The entry fields, report area and colours of the window, as plain data.
-struct PlainView : results::ReadView {
-  std::string startNum = "12";
-  std::string fobNum = "12";
-  results::OverrideInput override;
-  std::string report;
-  std::optional<results::FobFieldColour> colour;
-
-  std::string FobNumText() const override { return fobNum; }
-  std::string StartNumText() const override { return startNum; }
-  results::OverrideInput Override() const override { return override; }
-  void SetReportText(const std::string& text) override { report = text; }
-  void AddReportLine(const std::string& line) override { report += line + "\r\n"; }
-  void ShowRegistrationNumber(const ibutton::RegistrationNumber&) override {}
-  void ShowSlotGrid(const std::array<std::array<std::string, 2>, results::kSlotCount>&) override {}
-  void SetStartNumText(const std::string& text) override { startNum = text; }
-  void SetFobNumText(const std::string& text) override { fobNum = text; }
-  void SetFobNumColour(results::FobFieldColour c) override { colour = c; }
-  void FocusStartNum() override {}
-};
-
-struct FixedClock final : config::Clock {
-  double LocalNow() const override { return 41079.5; }
-  config::UtcTimeOfDay UtcNow() const override { return {10, 0, 0}; }
-};
+using testing::FixedClock;
+using testing::PlainView;
 
 // Loads the worked example's event (19 June 2012, UTC+2, foxes 1..3 in slots
 // 1..3) from `iniPath`, copied into the program directory `dir` (ending in a
