@@ -290,6 +290,12 @@ void MainWindow::LoadConfiguration() {
   const std::vector<std::string> summary = config::LoadEventConfig(
       config_, deps_.exeDir.toLocal8Bit().toStdString(), deps_.clock, deps_.edition);
   for (const std::string& line : summary) AppendReportLine(QString::fromLocal8Bit(line));
+  // A block the previous run was stopped in the middle of writing goes
+  // before the results software reads the files again.
+  results::FileSystem& files = deps_.files ? *deps_.files : *disk_;
+  const std::string base = config_.ExeDir + config_.FileBase;
+  results::RecoverInterruptedAppend(files, base + ".log");
+  results::RecoverInterruptedAppend(files, base + ".kor");
 }
 
 void MainWindow::Button1Click() { TouchMemoryList(); }

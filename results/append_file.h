@@ -39,6 +39,9 @@ class FileSystem {
                                              std::error_code& error) = 0;
   // Deletes the file at `path`.
   virtual std::error_code Remove(const std::string& path) = 0;
+  // Reads the whole of a small file (no_such_file_or_directory when there is
+  // none).
+  virtual std::error_code Read(const std::string& path, std::string& contents) = 0;
 };
 
 // Appends `block` to the file at `path` whole or not at all. A file that does
@@ -49,7 +52,18 @@ class FileSystem {
 // created here is removed, then std::runtime_error
 // "Unable to write to <path>: <the system's reason>" is thrown. An existing
 // file is never cut below its earlier length.
+//
+// While the block is being written, a marker file beside it (path +
+// ".pending") records the lengths before and after. A process killed in the
+// middle of the write (the kernel may cut a write short at a page boundary
+// when the process is killed) leaves the marker; the next append, or
+// RecoverInterruptedAppend at start-up, cuts the unfinished block off.
 void AppendBlock(FileSystem& fileSystem, const std::string& path, std::string_view headerIfNew,
                  std::string_view block);
+
+// Cuts off a block whose append was interrupted (see AppendBlock) and removes
+// its marker. A block that landed whole is kept. Does nothing when there is
+// no marker; failures are left for the next append to report.
+void RecoverInterruptedAppend(FileSystem& fileSystem, const std::string& path);
 
 }  // namespace vintok::results

@@ -4,6 +4,8 @@
 
 #include <cerrno>
 #include <climits>
+#include <fstream>
+#include <iterator>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -141,6 +143,17 @@ std::unique_ptr<WritableFile> DiskFileSystem::Open(const std::string& path, bool
 
 std::error_code DiskFileSystem::Remove(const std::string& path) {
   return RemovePath(path) == 0 ? std::error_code() : LastError();
+}
+
+}  // namespace vintok::results
+
+namespace vintok::results {
+
+std::error_code DiskFileSystem::Read(const std::string& path, std::string& contents) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return std::make_error_code(std::errc::no_such_file_or_directory);
+  contents.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  return file.bad() ? std::make_error_code(std::errc::io_error) : std::error_code();
 }
 
 }  // namespace vintok::results

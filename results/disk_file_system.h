@@ -12,6 +12,7 @@ class DiskFileSystem final : public FileSystem {
   std::unique_ptr<WritableFile> Open(const std::string& path, bool create,
                                      std::error_code& error) override;
   std::error_code Remove(const std::string& path) override;
+  std::error_code Read(const std::string& path, std::string& contents) override;
 };
 
 }  // namespace vintok::results

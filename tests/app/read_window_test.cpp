@@ -91,6 +91,9 @@ class FaultyFiles : public results::FileSystem {
     return file;
   }
   std::error_code Remove(const std::string& path) override { return disk_.Remove(path); }
+  std::error_code Read(const std::string& path, std::string& contents) override {
+    return disk_.Read(path, contents);
+  }
 
  private:
   // Lets the first bytes of a write through, then reports a full disk.

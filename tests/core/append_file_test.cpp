@@ -43,6 +43,9 @@ class FaultyDisk final : public FileSystem {
     return std::make_unique<File>(*this, std::move(file));
   }
   std::error_code Remove(const std::string& path) override { return disk_.Remove(path); }
+  std::error_code Read(const std::string& path, std::string& contents) override {
+    return disk_.Read(path, contents);
+  }
 
  private:
   class File final : public WritableFile {
@@ -215,6 +218,84 @@ TEST_F(AppendBlockTest, RealFullDevice) {
   }
 }
 #endif
+
+}  // namespace
+}  // namespace vintok::results
+
+namespace vintok::results {
+namespace {
+
+// A killed program leaves the marker of its unfinished append; what stands in
+// the file then decides whether the block is cut off.
+TEST_F(AppendBlockTest, InterruptedAppendIsCutOffItsCompleteTwinIsKept) {
+  const std::string before = kHeader + kBlock;
+  const uint64_t after = before.size() + kBlock.size();
+  const struct {
+    const char* what;
+    std::string file;    // the file as the kill left it
+    std::string marker;  // the marker as the kill left it
+    std::string recovered;
+  } cases[] = {
+      {"cut inside the block", before + kBlock.substr(0, 20),
+       std::to_string(before.size()) + " " + std::to_string(after), before},
+      {"cut one byte short", before + kBlock.substr(0, kBlock.size() - 1),
+       std::to_string(before.size()) + " " + std::to_string(after), before},
+      {"block landed, marker not yet removed", before + kBlock,
+       std::to_string(before.size()) + " " + std::to_string(after), before + kBlock},
+      {"killed before the block's write", before,
+       std::to_string(before.size()) + " " + std::to_string(after), before},
+      {"marker itself cut short", before, std::to_string(before.size()) + " ", before},
+      {"empty marker", before, "", before},
+      {"marker that is not ours", before + "x", "12abc 40", before + "x"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteFile(c.file);
+    testing::WriteBytes(path_ + ".pending", c.marker);
+    DiskFileSystem disk;
+    RecoverInterruptedAppend(disk, path_);
+    EXPECT_EQ(Contents(), c.recovered);
+    EXPECT_FALSE(fs::exists(path_ + ".pending"));
+  }
+}
+
+TEST_F(AppendBlockTest, NextAppendRecoversFirstAndLeavesNoMarker) {
+  WriteFile(kHeader + kBlock + "# -- Start No.13 F");
+  testing::WriteBytes(path_ + ".pending",
+                      std::to_string(kHeader.size() + kBlock.size()) + " 999");
+  DiskFileSystem disk;
+  EXPECT_EQ(Append(disk, "second\r\n"), "");
+  EXPECT_EQ(Contents(), kHeader + kBlock + "second\r\n");
+  EXPECT_FALSE(fs::exists(path_ + ".pending"));
+
+  // Without a marker nothing is cut, whatever the file ends with.
+  WriteFile("no marker, no cut");
+  RecoverInterruptedAppend(disk, path_);
+  EXPECT_EQ(Contents(), "no marker, no cut");
+}
+
+// The first append of a new file was killed: the file it had created, empty
+// or holding part of its header and block, goes again.
+TEST_F(AppendBlockTest, FileCreatedByAnInterruptedAppendIsRemoved) {
+  for (const std::string& left : {std::string(), kHeader.substr(0, 5), kHeader + "# -- St"}) {
+    SCOPED_TRACE(left.size());
+    WriteFile(left);
+    testing::WriteBytes(path_ + ".pending",
+                        "0 " + std::to_string(kHeader.size() + kBlock.size()));
+    DiskFileSystem disk;
+    RecoverInterruptedAppend(disk, path_);
+    EXPECT_FALSE(Exists());
+    EXPECT_FALSE(fs::exists(path_ + ".pending"));
+  }
+}
+
+TEST_F(AppendBlockTest, MissingFileWithMarkerLosesOnlyTheMarker) {
+  testing::WriteBytes(path_ + ".pending", "0 70");
+  DiskFileSystem disk;
+  RecoverInterruptedAppend(disk, path_);
+  EXPECT_FALSE(Exists());
+  EXPECT_FALSE(fs::exists(path_ + ".pending"));
+}
 
 }  // namespace
 }  // namespace vintok::results

@@ -43,6 +43,9 @@ class UnsyncedDisk final : public results::FileSystem {
     return std::make_unique<File>(*this, std::move(file));
   }
   std::error_code Remove(const std::string& path) override { return disk_.Remove(path); }
+  std::error_code Read(const std::string& path, std::string& contents) override {
+    return disk_.Read(path, contents);
+  }
 
  private:
   class File final : public results::WritableFile {
