@@ -554,6 +554,20 @@ class ReadWindowTest : public QObject {
     QCOMPARE(p.Colour("fobNum"), QColor(0, 255, 0));
   }
 
+  // The previous run was killed in the middle of its export: the next start
+  // cuts the unfinished block off before anything reads the file.
+  void startUpCutsAnExportBlockAKilledRunLeftHalfWritten() {
+    const QByteArray whole = Expected("worked_example.kor");
+    Program p(Edition::Current, "worked_example.ini");
+    QVERIFY(WriteBytes(p.File(QStringLiteral("ibutton.kor")), whole + "# -- Start No.13 Fo"));
+    QVERIFY(WriteBytes(
+        p.File(QStringLiteral("ibutton.kor.pending")),
+        QByteArray::number(whole.size()) + ' ' + QByteArray::number(whole.size() + 200)));
+    QVERIFY(p.Show());
+    QCOMPARE(p.FileBytes("ibutton.kor"), whole);
+    QVERIFY(!p.Exists("ibutton.kor.pending"));
+  }
+
   void unwritableExportShowsTheReasonAndKeepsTheFile_data() {
     QTest::addColumn<QString>("how");
     QTest::addColumn<QString>("reason");
