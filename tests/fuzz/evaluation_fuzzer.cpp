@@ -18,18 +18,11 @@
 #include "results/export_file.h"
 #include "results/report.h"
 
+#include "fuzz_check.h"
+
 namespace {
 
 using namespace vintok;
-
-// A broken promise is a crash for the fuzzer, with the promise named.
-#define Check(condition)                                                           \
-  do {                                                                             \
-    if (!(condition)) {                                                            \
-      std::fprintf(stderr, "%s:%d: broken: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                                \
-    }                                                                              \
-  } while (false)
 
 size_t CountLines(const std::string& text) {
   size_t count = 0;

@@ -19,18 +19,11 @@
 #include "results/export_file.h"
 #include "results/report.h"
 
+#include "fuzz_check.h"
+
 namespace {
 
 using namespace vintok;
-
-// A broken promise is a crash for the fuzzer, with the promise named.
-#define Check(condition)                                                           \
-  do {                                                                             \
-    if (!(condition)) {                                                            \
-      std::fprintf(stderr, "%s:%d: broken: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                                \
-    }                                                                              \
-  } while (false)
 
 // One port whose reader holds the parsed fob; every session sees a fresh
 // bus, as a fob put back on the reader would.

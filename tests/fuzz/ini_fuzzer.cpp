@@ -15,6 +15,8 @@
 #include "config/config_loader.h"
 #include "config/ini_file.h"
 
+#include "fuzz_check.h"
+
 namespace {
 
 using namespace vintok;
@@ -48,15 +50,6 @@ bool IsOperatorMessage(const std::string& message) {
         return true;
   return false;
 }
-
-// A broken promise is a crash for the fuzzer, with the promise named.
-#define Check(condition)                                                           \
-  do {                                                                             \
-    if (!(condition)) {                                                            \
-      std::fprintf(stderr, "%s:%d: broken: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                                \
-    }                                                                              \
-  } while (false)
 
 }  // namespace
 
