@@ -292,10 +292,9 @@ void MainWindow::LoadConfiguration() {
   for (const std::string& line : summary) AppendReportLine(QString::fromLocal8Bit(line));
   // A block the previous run was stopped in the middle of writing goes
   // before the results software reads the files again.
-  results::FileSystem& files = deps_.files ? *deps_.files : *disk_;
   const std::string base = config_.ExeDir + config_.FileBase;
-  results::RecoverInterruptedAppend(files, base + ".log");
-  results::RecoverInterruptedAppend(files, base + ".kor");
+  results::RecoverInterruptedAppend(Files(), base + ".log");
+  results::RecoverInterruptedAppend(Files(), base + ".kor");
 }
 
 void MainWindow::Button1Click() { TouchMemoryList(); }
@@ -389,6 +388,8 @@ class WindowReadView : public results::ReadView {
 
 }  // namespace
 
+results::FileSystem& MainWindow::Files() { return deps_.files ? *deps_.files : *disk_; }
+
 ibutton::PunchMemoryReader& MainWindow::Reader() {
   if (!reader_)
     reader_ = std::make_unique<ibutton::PunchMemoryReader>(
@@ -398,8 +399,7 @@ ibutton::PunchMemoryReader& MainWindow::Reader() {
 }
 
 void MainWindow::TouchMemoryList() {
-  results::FileSystem& files = deps_.files ? *deps_.files : *disk_;
-  results::ReadHandler handler(Reader(), files, deps_.edition);
+  results::ReadHandler handler(Reader(), Files(), deps_.edition);
   WindowReadView view(*this);
   handler.TouchMemoryList(view, config_);
 }

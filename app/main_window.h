@@ -125,6 +125,8 @@ class MainWindow : public QWidget {
   void SetTabOrder();
   void ShowMessage(const QString& text);
   ibutton::PunchMemoryReader& Reader();
+  // Where the run log and the export file go: the test's seam or the disk.
+  results::FileSystem& Files();
 
   MainWindowDeps deps_;
   std::unique_ptr<results::FileSystem> disk_;

@@ -44,18 +44,16 @@ void RecoverInterruptedAppend(FileSystem& fileSystem, const std::string& path) {
   // write had not begun.
   if (ParseMarker(text, before, after)) {
     std::error_code error;
-    if (std::unique_ptr<WritableFile> file = fileSystem.Open(path, false, error)) {
-      uint64_t size = 0;
-      // Only a file that ends inside the interrupted block is cut.
-      if (!file->Size(size) && size >= before && size < after) {
-        if (size > before && (file->Truncate(before) || file->Sync()))
-          return;  // keep the marker, try again later
-        file->Close();
-        // A file the interrupted append had just created holds nothing yet.
-        if (before == 0) fileSystem.Remove(path);
-      }
-      file->Close();
-    }
+    std::unique_ptr<WritableFile> file = fileSystem.Open(path, false, error);
+    uint64_t size = 0;
+    // Only a file that ends inside the interrupted block is cut; one that
+    // holds the whole block keeps it.
+    const bool interrupted = file && !file->Size(size) && size >= before && size < after;
+    if (interrupted && size > before && (file->Truncate(before) || file->Sync()))
+      return;  // keep the marker, try again later
+    if (file) file->Close();
+    // A file the interrupted append had just created holds nothing yet.
+    if (interrupted && before == 0) fileSystem.Remove(path);
   }
   fileSystem.Remove(MarkerPath(path));
 }
